@@ -1,0 +1,12 @@
+// What the named files are before any of them is read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// How many of the names exist (anything stat can see counts).
+int count_existing(const std::vector<std::string>& names);
+
+// 1 when the output name already exists and is the same file as one of the
+// input names, which opening the output would empty before it is read.
+int output_is_input(const std::string& output, const std::vector<std::string>& names);

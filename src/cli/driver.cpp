@@ -1,0 +1,56 @@
+#include "cli/driver.h"
+
+#include "cli/census.h"
+#include "gif/gif.h"
+#include "gif/layout.h"
+#include "gif/stream.h"
+
+namespace {
+
+// Flushes and closes the output; a write that failed on the way, or the
+// close itself, is reported once. Returns 1 when all of it was written.
+int close_output(const std::string& output) {
+    int ok = !std::ferror(ofile);
+    if (std::fclose(ofile) != 0) ok = 0;
+    ofile = nullptr;
+    if (!ok) std::printf("Unable to write output file: %s\n", output.c_str());
+    return ok;
+}
+
+// Gives every name its frame role and reads it. The first file read
+// successfully gets the header; once all existing files but one have been
+// read, the rest get the last-frame delay. A file that fails leaves its
+// role to the next. Returns 1 when at least one file was read.
+int read_inputs(const std::vector<std::string>& names, int existing) {
+    if (existing == 1) {
+        int any = 0;
+        for (const std::string& name : names) any |= gif_read(role_single, name.c_str());
+        return any;
+    }
+    int k = 0;
+    std::size_t i = 0;
+    for (; i < names.size() && k < existing - 1; ++i)
+        if (gif_read(k, names[i].c_str())) ++k;
+    int any = k > 0;
+    for (; i < names.size(); ++i) any |= gif_read(role_last, names[i].c_str());
+    return any;
+}
+
+}  // namespace
+
+int run_join(const std::string& output, const std::vector<std::string>& names) {
+    if (output_is_input(output, names)) {
+        std::printf("Output file is also an input: %s\n", output.c_str());
+        return 1;
+    }
+    ofile = open_stream(output.c_str(), "wb");
+    if (!ofile) {
+        std::printf("Unable to open output file: %s\n", output.c_str());
+        return 1;
+    }
+    int existing = names.empty() ? 0 : count_existing(names);
+    int any = existing > 0 && read_inputs(names, existing);
+    if (any) write_out(&layout::trailer, 1);
+    int written = close_output(output);
+    return any && written ? 0 : 1;
+}

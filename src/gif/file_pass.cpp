@@ -1,0 +1,91 @@
+// The per-file pass: header, then the block loop that re-frames every image
+// and skips everything else.
+#include <cstring>
+
+#include "gif/frame.h"
+#include "gif/gif.h"
+#include "gif/layout.h"
+#include "gif/stream.h"
+
+namespace {
+
+using namespace layout;
+
+constexpr std::size_t header_size = signature_size + version_size + screen_size;
+
+int writes_header(int role) { return role == role_first || role == role_single; }
+
+// Reads signature, version, screen descriptor and global table, and writes
+// them for a role that gives the header. Nothing is written, and the saved
+// table is left alone, unless all of them were read whole.
+int read_header(int role, screen_info& screen) {
+    if (!read_exact(data, signature_size) || std::memcmp(data, "GIF", signature_size) != 0)
+        return 0;
+    if (!read_exact(data + signature_size, header_size - signature_size)) return 0;
+    std::uint8_t packed = data[signature_size + version_size + screen_packed];
+    screen.size_field = packed & table_size_field;
+    screen.glob_color_size = table_entries(packed);
+    std::size_t table_size = (packed & table_flag) ? entry_size * screen.glob_color_size : 0;
+    if (!read_exact(data + header_size, table_size)) return 0;
+    if (table_size) save_global_table(data + header_size, screen.glob_color_size);
+    if (writes_header(role)) {
+        data[signature_size + version_digit] = '9';
+        write_out(data, header_size + table_size);
+        if (role == role_first) write_out(loop_block, loop_block_size);
+    }
+    return 1;
+}
+
+// Skips one extension after its introducer. A graphic control extension
+// leaves its fields for the next image; a plain text extension takes them
+// for itself. Every extension is a chain of sub-blocks, which also carries
+// the pass over labels it does not know. Returns 0 when the input ended.
+int skip_extension(frame_control& pending) {
+    int label = read_byte();
+    if (label < 0) return 0;
+    if (label == label_plain_text) pending = frame_control{};
+    if (label != label_graphic_control) return skip_sub_blocks();
+    int len = read_byte();
+    if (len <= 0) return len == 0;
+    if (!read_exact(data, static_cast<std::size_t>(len))) return 0;
+    if (static_cast<std::size_t>(len) >= control_data_size)
+        pending = frame_control{1, data[control_packed], data[control_index]};
+    return skip_sub_blocks();
+}
+
+void block_loop(int role, const screen_info& screen) {
+    int delay = role == role_last ? loop_end_delay : loop_delay;
+    frame_control pending;
+    for (;;) {
+        int introducer = read_byte();
+        if (introducer == extension) {
+            if (!skip_extension(pending)) return;
+        } else if (introducer == image_separator) {
+            if (!reframe_image(delay, pending, screen)) return;
+            pending = frame_control{};
+        } else {
+            return;  // trailer, end of input, or a byte that starts no block
+        }
+    }
+}
+
+}  // namespace
+
+int gif_read(int role, const char* path) {
+    ifile = open_stream(path, "rb");
+    if (!ifile) {
+        std::printf("Unable to open GIF file: %s\n", path);
+        return 0;
+    }
+    if (verb) std::printf("Processing: %s\n", path);
+    screen_info screen;
+    int read = read_header(role, screen);
+    if (read) {
+        block_loop(role, screen);
+    } else {
+        std::puts("Not a GIF file");
+    }
+    std::fclose(ifile);
+    ifile = nullptr;
+    return read;
+}

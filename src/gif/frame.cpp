@@ -1,0 +1,85 @@
+#include "gif/frame.h"
+
+#include <cstring>
+
+#include "gif/image_data.h"
+#include "gif/layout.h"
+#include "gif/lzw_walker.h"
+#include "gif/stream.h"
+
+namespace {
+
+using namespace layout;
+
+// The saved global table, entry by entry. Entries above the most recent
+// table keep what older, larger tables left there.
+std::uint8_t red[max_table_entries];
+std::uint8_t grn[max_table_entries];
+std::uint8_t blu[max_table_entries];
+
+// Where the pieces of a frame are assembled in the shared buffer.
+constexpr std::size_t separator_at = frame_control_size;
+constexpr std::size_t descriptor_at = separator_at + 1;
+constexpr std::size_t table_at = descriptor_at + image_descriptor_size;
+
+void fill_saved_table(std::uint8_t* out, std::size_t entries) {
+    for (std::size_t j = 0; j < entries; ++j) {
+        out[entry_size * j] = red[j];
+        out[entry_size * j + 1] = grn[j];
+        out[entry_size * j + 2] = blu[j];
+    }
+}
+
+// Reads the image's descriptor and colour table into the buffer, giving
+// an image without a local table its file's global one (or the saved
+// entries). Returns the number of buffer bytes used from table_at, 0 when
+// the input ended.
+std::size_t read_descriptor_and_table(const screen_info& screen) {
+    std::uint8_t* desc = data + descriptor_at;
+    if (!read_exact(desc, image_descriptor_size)) return 0;
+    std::uint8_t packed = desc[image_packed];
+    if (packed & table_flag) {
+        std::size_t size = entry_size * table_entries(packed);
+        return read_exact(data + table_at, size) ? size : 0;
+    }
+    desc[image_packed] = static_cast<std::uint8_t>(
+        table_flag | (packed & image_kept_bits) | screen.size_field);
+    fill_saved_table(data + table_at, screen.glob_color_size);
+    return entry_size * screen.glob_color_size;
+}
+
+}  // namespace
+
+void save_global_table(const std::uint8_t* table, std::size_t entries) {
+    for (std::size_t j = 0; j < entries; ++j) {
+        red[j] = table[entry_size * j];
+        grn[j] = table[entry_size * j + 1];
+        blu[j] = table[entry_size * j + 2];
+    }
+}
+
+void build_frame_control(std::uint8_t* out, int delay, const frame_control& own) {
+    std::memcpy(out, frame_control_template, frame_control_size);
+    put_u16(out + frame_control_delay, delay);
+    if (!own.present) return;
+    int disposal = (own.packed & control_disposal) >> control_disposal_shift;
+    if (disposal != 2 && disposal != 3) disposal = disposal_keep;
+    std::uint8_t transparent = own.packed & control_transparent;
+    out[frame_control_packed] =
+        static_cast<std::uint8_t>((disposal << control_disposal_shift) | transparent);
+    out[frame_control_index] = transparent ? own.index : 0;
+}
+
+int reframe_image(int delay, const frame_control& own, const screen_info& screen) {
+    std::size_t table_size = read_descriptor_and_table(screen);
+    if (table_size == 0) return 0;
+    int code_size = read_byte();
+    if (code_size < 0 || code_size > lzw_max_code_size) return 0;
+
+    build_frame_control(data, delay, own);
+    data[separator_at] = image_separator;
+    std::size_t end = table_at + table_size;
+    data[end] = static_cast<std::uint8_t>(code_size);
+    write_out(data, end + 1);
+    return image_data_copy(code_size);
+}

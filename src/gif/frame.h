@@ -1,0 +1,35 @@
+// Re-framing of one input image: a frame control block of the program's
+// own, the image descriptor with a colour table of the image's own, the
+// minimum code size and the copied image data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// What an image takes from its own graphic control extension.
+struct frame_control {
+    int present = 0;
+    std::uint8_t packed = 0;
+    std::uint8_t index = 0;
+};
+
+// The current file's screen: size field and entry count of its global
+// table (the count is set whether or not the table is there).
+struct screen_info {
+    std::uint8_t size_field = 0;
+    std::size_t glob_color_size = 2;
+};
+
+// Keeps the entries of a global table that was read whole; an image
+// without a local table whose file has none borrows them later.
+void save_global_table(const std::uint8_t* table, std::size_t entries);
+
+// Fills the 8-byte frame control block: the run's delay, and the
+// transparency and disposal of the image's own control extension.
+void build_frame_control(std::uint8_t* out, int delay, const frame_control& own);
+
+// Re-frames the image whose separator has just been read. Nothing of it is
+// written unless its descriptor, local table and minimum code size byte
+// were read whole and the code size can be walked. Returns 1 when the pass
+// can go on with the next block, 0 when it must end there.
+int reframe_image(int delay, const frame_control& own, const screen_info& screen);

@@ -1,0 +1,24 @@
+// The GIF side of reeljoin: the per-file pass that re-frames one input into
+// the output stream, the frame roles that say what a file contributes, and
+// the run settings that the command line fills in before any file is read.
+#pragma once
+
+#include <cstdio>
+
+// Frame role, passed to gif_read. Zero and positive values come from the
+// driver's count of files read so far; the negative ones are fixed.
+constexpr int role_first = 0;    // header, global table and looping block, then frames
+constexpr int role_last = -1;    // frames only, with the last-frame delay
+constexpr int role_single = -2;  // header and global table but no looping block
+// Any positive role: a middle file, whose frames are appended.
+
+// Run settings: set by the command line, read by the file pass.
+extern int verb;            // 1: print "Processing: NAME" per file
+extern int loop_delay;      // frame delay, hundredths of a second
+extern int loop_end_delay;  // delay of the last file's frames
+extern std::FILE* ofile;    // the output stream, owned by the driver
+
+// Reads one input file and writes its contribution to ofile. Returns 1 when
+// the file was read (to its trailer, the end of its data or a byte that
+// starts no block), 0 when it cannot be opened or is not a GIF.
+int gif_read(int role, const char* path);

@@ -1,0 +1,12 @@
+// Copies one image's compressed data from ifile to ofile.
+#pragma once
+
+// Copies the data sub-blocks, byte for byte, up to and including the one
+// that holds the end-of-information code, then writes a single zero
+// terminator; sub-blocks after that code are skipped. A stream without the
+// code ends at its own terminator. When the input ends early, the whole
+// sub-blocks read so far are kept and the terminator is written all the
+// same. code_size is the minimum code size, 0 to lzw_max_code_size.
+// Returns 1 when the image data was read to its terminator, 0 when the
+// input ended first.
+int image_data_copy(int code_size);

@@ -1,0 +1,6 @@
+#include "gif/gif.h"
+
+int verb = 1;
+int loop_delay = 20;
+int loop_end_delay = 80;
+std::FILE* ofile = nullptr;
