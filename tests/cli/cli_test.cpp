@@ -1,0 +1,174 @@
+// The built program, run in a scratch directory: console text, exit status
+// and the file it leaves, read back by an independent decoder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "gif_decode.h"
+
+namespace {
+
+using testgif::bytes;
+
+const std::string usage =
+    "reeljoin: Concatenates GIF files into an animated GIF\n"
+    "   syntax: reeljoin [options] file1 file2 ...\n"
+    "   options:\n"
+    "      -s           - Silent mode\n"
+    "      -o filename  - Output filename (default out.gif)\n"
+    "      -d delay     - Frame delay in .01 sec (default 20)\n"
+    "      -e delay     - Last frame delay in .01 sec (default 80)\n"
+    "      file1 file2 ... - List of GIF files to include\n";
+
+testgif::image_spec picture(int w, int h, unsigned seed) {
+    testgif::image_spec im;
+    im.width = w;
+    im.height = h;
+    im.pixels = testgif::pattern(w, h, 16, seed);
+    im.min_code_size = 4;
+    return im;
+}
+
+bytes two_frames() {
+    return testgif::gif_builder()
+        .header(6, 5, testgif::palette(16, 1))
+        .image(picture(6, 5, 2))
+        .image(picture(4, 4, 3))
+        .trailer()
+        .data();
+}
+
+bytes one_frame(unsigned seed) {
+    return testgif::gif_builder().header(6, 5, testgif::palette(16, seed)).image(picture(6, 5, seed)).trailer().data();
+}
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/reeljoin_cli_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        testgif::write_file(dir + "/a.gif", two_frames());
+        testgif::write_file(dir + "/b.gif", one_frame(4));
+        testgif::write_file(dir + "/c.gif", one_frame(5));
+        std::ofstream(dir + "/text.txt") << "not an image\n";
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    // Runs the program with args (split by the shell) in the directory.
+    int run(const std::string& args) {
+        std::string cmd = "cd '" + dir + "' && '" REELJOIN_BIN "' " + args + " >console.txt 2>stderr.txt";
+        int status = std::system(cmd.c_str());
+        console = read_text(dir + "/console.txt");
+        EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string dir, console;
+};
+
+struct run_case {
+    const char* name;
+    const char* args;
+    std::string console;
+    int status;
+    const char* output;        // the file the run leaves
+    std::vector<int> delays;   // its frames' delays; empty: the file is empty
+    int loop_count;
+};
+
+constexpr const char* none = nullptr;  // no output file at all
+
+class cli_runs : public cli, public ::testing::WithParamInterface<run_case> {};
+
+TEST_P(cli_runs, console_status_and_output) {
+    const run_case& c = GetParam();
+    EXPECT_EQ(run(c.args), c.status);
+    EXPECT_EQ(console, c.console);
+    std::string out = dir + "/" + (c.output ? c.output : "out.gif");
+    if (!c.output) {
+        EXPECT_NE(access(out.c_str(), F_OK), 0);
+        return;
+    }
+    bytes file = testgif::read_file(out);
+    if (c.delays.empty()) {
+        EXPECT_TRUE(file.empty());
+        return;
+    }
+    testgif::decoded d = testgif::decode_gif(file);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.loop_count, c.loop_count);
+    std::vector<int> delays;
+    for (const auto& f : d.frames) delays.push_back(f.delay);
+    EXPECT_EQ(delays, c.delays);
+}
+
+const std::string pa = "Processing: a.gif\n", pb = "Processing: b.gif\n", pc = "Processing: c.gif\n",
+                  pt = "Processing: text.txt\n", not_gif = "Not a GIF file\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    runs, cli_runs,
+    ::testing::Values(
+        run_case{"no_arguments", "", "", 1, "out.gif", {}, -1},
+        run_case{"help", "-h", usage, 0, none, {}, -1},
+        run_case{"help_after_options", "-s -h a.gif", usage, 0, none, {}, -1},
+        run_case{"help_after_a_name_is_a_name", "a.gif -h", pa + "Unable to open GIF file: -h\n", 0, "out.gif", {20, 20}, -1},
+        run_case{"three_files", "-d 10 -e 300 a.gif b.gif c.gif", pa + pb + pc, 0, "out.gif", {10, 10, 10, 300}, 0},
+        run_case{"silent", "-s -o x.gif a.gif b.gif", "", 0, "x.gif", {20, 20, 80}, 0},
+        run_case{"trailing_option_is_a_name", "a.gif b.gif -s", pa + pb + "Unable to open GIF file: -s\n", 0, "out.gif", {20, 20, 80}, 0},
+        run_case{"lone_trailing_option", "-o x.gif -s", "", 1, "x.gif", {}, -1},
+        run_case{"numbers_read_like_scanf", "-s -d 12abc -e xyz a.gif b.gif", "", 0, "out.gif", {12, 12, 80}, 0},
+        run_case{"option_value_taken_as_is", "-d -e 3 a.gif", "Unable to open GIF file: 3\n" + pa, 0, "out.gif", {20, 20}, -1},
+        run_case{"first_not_a_gif", "text.txt a.gif", pt + not_gif + pa, 0, "out.gif", {20, 20}, 0},
+        run_case{"middle_not_a_gif", "a.gif text.txt b.gif", pa + pt + not_gif + pb, 0, "out.gif", {20, 20, 20}, 0},
+        run_case{"last_two_not_gifs", "a.gif text.txt text.txt", pa + pt + not_gif + pt + not_gif, 0, "out.gif", {20, 20}, 0},
+        run_case{"single_existing_file", "-e 99 a.gif missing.gif", pa + "Unable to open GIF file: missing.gif\n", 0, "out.gif", {20, 20}, -1},
+        run_case{"nothing_readable", "text.txt text.txt", pt + not_gif + pt + not_gif, 1, "out.gif", {}, -1},
+        run_case{"nothing_exists", "missing.gif", "", 1, "out.gif", {}, -1},
+        run_case{"output_unopenable", "-o nodir/x.gif a.gif", "Unable to open output file: nodir/x.gif\n", 1, none, {}, -1},
+        run_case{"output_unwritable", "-s -o /dev/full a.gif b.gif", "Unable to write output file: /dev/full\n", 1, none, {}, -1},
+        run_case{"output_is_an_input", "-o ./b.gif a.gif b.gif", "Output file is also an input: ./b.gif\n", 1, "b.gif", {-1}, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The input named as output is left exactly as it was.
+TEST_F(cli, output_that_is_an_input_is_untouched) {
+    EXPECT_EQ(run("-o a.gif a.gif b.gif"), 1);
+    EXPECT_EQ(testgif::read_file(dir + "/a.gif"), two_frames());
+}
+
+// An output name far longer than any fixed buffer would hold.
+TEST_F(cli, long_output_name) {
+    std::string sub = std::string(200, 'd'), name = sub + "/" + sub + "/" + std::string(200, 'f') + ".gif";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/" + sub + "/" + sub + "'").c_str()), 0);
+    EXPECT_EQ(run("-s -o " + name + " a.gif b.gif"), 0);
+    testgif::decoded d = testgif::decode_gif(testgif::read_file(dir + "/" + name));
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.frames.size(), 3u);
+}
+
+// The first file of a run without any colour table: its images get a
+// table of zeros, since no table has been read yet.
+TEST_F(cli, first_colours_borrowed_are_zero) {
+    testgif::image_spec im = picture(3, 3, 9);
+    im.pixels = bytes(9, 0);
+    testgif::write_file(dir + "/bare.gif", testgif::gif_builder().header(3, 3, {}).image(im).trailer().data());
+    EXPECT_EQ(run("-s bare.gif"), 0);
+    bytes out = testgif::read_file(dir + "/out.gif");
+    ASSERT_GT(out.size(), 13u + 8u + 10u + 6u);
+    EXPECT_EQ(out[10] & 0x80, 0);  // the screen still has no global table
+    EXPECT_EQ(out[13 + 8 + 9] & 0x87, 0x80);  // the image got one of 2 entries
+    EXPECT_EQ(bytes(out.begin() + 13 + 8 + 10, out.begin() + 13 + 8 + 16), bytes(6, 0));
+}
+
+}  // namespace

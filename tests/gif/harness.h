@@ -1,0 +1,31 @@
+// Runs pieces of the file pass in this process on bytes made by the tests.
+#pragma once
+
+#include <initializer_list>
+
+#include "gif_writer.h"
+
+namespace harness {
+
+using testgif::bytes;
+
+bytes cat(std::initializer_list<bytes> parts);
+
+struct pass_result {
+    int result;
+    bytes out;
+};
+
+// Writes file to a temporary path and runs gif_read on it in the given
+// role, collecting what it writes.
+pass_result run_pass(int role, const bytes& file);
+
+// Runs image_data_copy on input; also reports the input byte after it.
+struct copy_result {
+    bytes out;
+    int result;
+    int next;  // -1 at the end of the input
+};
+copy_result copy_image_data(const bytes& input, int code_size);
+
+}  // namespace harness

@@ -1,0 +1,36 @@
+// Decodes a GIF with giflib, as a check that does not share code with ours.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "gif_writer.h"
+
+namespace testgif {
+
+struct frame {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool interlace = false;
+    int delay = -1;        // from the frame's graphic control extension, -1 if none
+    int disposal = -1;     // -1 if none
+    int transparent = -1;  // transparent index, -1 if no transparency or no GCE
+    bool user_input = false;
+    bool has_local = false;  // the image carries its own colour map
+    bytes colours;           // map in effect: local, else global (rgb triples); empty if none
+    bytes pixels;            // decoded indices, in stored order
+};
+
+struct decoded {
+    bool ok = false;
+    std::string error;    // giflib's error text when not ok
+    std::string version;  // signature and version, e.g. "GIF89a"
+    int width = 0, height = 0;
+    bytes global_colours;
+    int loop_count = -1;  // from a NETSCAPE2.0 application extension, -1 if none
+    std::vector<frame> frames;
+};
+
+decoded decode_gif(const bytes& file);
+decoded decode_gif_file(const std::string& path);
+
+}  // namespace testgif
