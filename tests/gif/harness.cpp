@@ -47,7 +47,7 @@ pass_result run_pass(int role, const bytes& file) {
 copy_result copy_image_data(const bytes& input, int code_size) {
     ifile = std::tmpfile();
     ofile = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), ifile);
+    if (!input.empty()) std::fwrite(input.data(), 1, input.size(), ifile);
     std::rewind(ifile);
     copy_result r;
     r.result = image_data_copy(code_size);

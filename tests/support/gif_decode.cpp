@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -15,8 +16,7 @@ struct reader {
 
 int read_memory(GifFileType* gif, GifByteType* buf, int n) {
     auto* r = static_cast<reader*>(gif->UserData);
-    std::size_t left = r->file->size() - r->pos;
-    std::size_t count = static_cast<std::size_t>(n) < left ? static_cast<std::size_t>(n) : left;
+    std::size_t count = std::min(static_cast<std::size_t>(n), r->file->size() - r->pos);
     std::memcpy(buf, r->file->data() + r->pos, count);
     r->pos += count;
     return static_cast<int>(count);
@@ -29,32 +29,27 @@ std::string error_text(int code) {
 
 bytes colours_of(const ColorMapObject* map) {
     bytes out;
-    if (!map) return out;
-    for (int i = 0; i < map->ColorCount; ++i)
+    for (int i = 0; map && i < map->ColorCount; ++i)
         out.insert(out.end(), {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue});
     return out;
 }
 
 // DGifSlurp hands back interlaced images in display order; put the rows back
 // in the order they were stored.
-bytes stored_order(const GifByteType* raster, int width, int height, bool interlace) {
-    std::size_t w = static_cast<std::size_t>(width);
-    bytes out(raster, raster + w * height);
-    if (!interlace) return out;
+bytes stored_order(const GifByteType* raster, std::size_t width, int height, bool interlace) {
+    bytes out(raster, raster + width * height);
+    static const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
     std::size_t row = 0;
-    for (int pass = 0; pass < 4; ++pass) {
-        static const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+    for (int pass = 0; interlace && pass < 4; ++pass)
         for (int y = start[pass]; y < height; y += step[pass], ++row)
-            std::memcpy(&out[row * w], raster + y * w, w);
-    }
+            std::memcpy(&out[row * width], raster + y * width, width);
     return out;
 }
 
 // A NETSCAPE2.0 block is followed by its data sub-block: 01, count (2 bytes).
 void find_loop(const ExtensionBlock* ext, int count, int& loop) {
     for (int i = 0; i + 1 < count; ++i) {
-        const ExtensionBlock& app = ext[i];
-        const ExtensionBlock& sub = ext[i + 1];
+        const ExtensionBlock &app = ext[i], &sub = ext[i + 1];
         if (app.Function == APPLICATION_EXT_FUNC_CODE && app.ByteCount == 11 &&
             std::memcmp(app.Bytes, "NETSCAPE2.0", 11) == 0 &&
             sub.Function == CONTINUE_EXT_FUNC_CODE && sub.ByteCount >= 3 && sub.Bytes[0] == 1)
@@ -66,7 +61,7 @@ void find_loop(const ExtensionBlock* ext, int count, int& loop) {
 
 decoded decode_gif(const bytes& file) {
     decoded d;
-    d.version.assign(file.begin(), file.begin() + (file.size() < 6 ? file.size() : 6));
+    d.version.assign(file.begin(), file.begin() + std::min<std::size_t>(file.size(), 6));
     reader r{&file, 0};
     int err = 0;
     GifFileType* gif = DGifOpen(&r, read_memory, &err);
@@ -74,26 +69,14 @@ decoded decode_gif(const bytes& file) {
         d.error = error_text(err);
         return d;
     }
-    if (DGifSlurp(gif) != GIF_OK) {
-        d.error = error_text(gif->Error);
-        DGifCloseFile(gif, &err);
-        return d;
-    }
-    d.width = gif->SWidth;
-    d.height = gif->SHeight;
-    d.global_colours = colours_of(gif->SColorMap);
-    for (int i = 0; i < gif->ImageCount; ++i) {
+    d.ok = DGifSlurp(gif) == GIF_OK;
+    if (!d.ok) d.error = error_text(gif->Error);
+    for (int i = 0; d.ok && i < gif->ImageCount; ++i) {
         const SavedImage& s = gif->SavedImages[i];
         const GifImageDesc& im = s.ImageDesc;
-        frame f;
-        f.left = im.Left;
-        f.top = im.Top;
-        f.width = im.Width;
-        f.height = im.Height;
-        f.interlace = im.Interlace;
-        f.has_local = im.ColorMap != nullptr;
-        f.colours = colours_of(im.ColorMap ? im.ColorMap : gif->SColorMap);
-        f.pixels = stored_order(s.RasterBits, im.Width, im.Height, im.Interlace);
+        frame f{im.Left, im.Top, im.Width, im.Height, im.Interlace, -1, -1, -1, false,
+                im.ColorMap != nullptr, colours_of(im.ColorMap ? im.ColorMap : gif->SColorMap),
+                stored_order(s.RasterBits, im.Width, im.Height, im.Interlace)};
         GraphicsControlBlock gcb;
         if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
             f.delay = gcb.DelayTime;
@@ -104,8 +87,12 @@ decoded decode_gif(const bytes& file) {
         find_loop(s.ExtensionBlocks, s.ExtensionBlockCount, d.loop_count);
         d.frames.push_back(std::move(f));
     }
-    find_loop(gif->ExtensionBlocks, gif->ExtensionBlockCount, d.loop_count);
-    d.ok = true;
+    if (d.ok) {
+        d.width = gif->SWidth;
+        d.height = gif->SHeight;
+        d.global_colours = colours_of(gif->SColorMap);
+        find_loop(gif->ExtensionBlocks, gif->ExtensionBlockCount, d.loop_count);
+    }
     DGifCloseFile(gif, &err);
     return d;
 }

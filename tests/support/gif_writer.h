@@ -41,13 +41,7 @@ bytes lzw_encode(const bytes& pixels, int min_code_size, const lzw_options& opt 
 bytes sub_blocks(const bytes& stream, const std::vector<std::size_t>& sizes = {255},
                  bool terminator = true);
 
-struct gce_fields {
-    int disposal = 0;
-    bool user_input = false;
-    bool transparent = false;
-    int index = 0;
-    int delay = 0;
-};
+struct gce_fields { int disposal = 0; bool user_input = false; bool transparent = false; int index = 0; int delay = 0; };
 
 struct image_spec {
     int left = 0, top = 0, width = 1, height = 1;
