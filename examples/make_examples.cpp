@@ -77,7 +77,7 @@ bytes sunrise() {
 
 // Two sine waves running across each other, looping without a seam.
 bytes waves() {
-    const int w = 120, h = 90, frames = 12;
+    const int w = 96, h = 96, frames = 12;
     bytes table;
     ramp(table, 32, {{5, 20, 60}, {20, 80, 160}, {30, 160, 170}, {90, 200, 120}, {220, 250, 240}});
     gif_builder g;
@@ -86,7 +86,7 @@ bytes waves() {
         double phase = 2 * pi * t / frames;
         g.gce({1, false, false, 0, 8});
         g.image(render(w, h, 5, [&](int x, int y) {
-            double crest = 6 * std::sin(2 * pi * x / 120 + phase) + 3 * std::sin(2 * pi * x / 40 - 2 * phase);
+            double crest = 6 * std::sin(2 * pi * x / w + phase) + 3 * std::sin(2 * pi * x / 40 - 2 * phase);
             return clamp(16 + 15 * std::sin((y + crest) / 7), 0, 31);
         }));
     }
