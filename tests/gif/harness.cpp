@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
 
 #include "gif/gif.h"
 #include "gif/image_data.h"
@@ -29,7 +32,8 @@ bytes cat(std::initializer_list<bytes> parts) {
 }
 
 pass_result run_pass(int role, const bytes& file) {
-    std::string path = ::testing::TempDir() + "reeljoin_pass_input.gif";
+    // Named by process: ctest runs test cases side by side.
+    std::string path = ::testing::TempDir() + "reeljoin_pass_" + std::to_string(getpid()) + ".gif";
     testgif::write_file(path, file);
     ofile = std::tmpfile();
     int saved_verb = verb;
