@@ -87,6 +87,7 @@ struct run_case {
     std::vector<int> delays;   // its frames' delays; empty: the file is empty
     int loop_count;
 };
+void PrintTo(const run_case& c, std::ostream* os) { *os << c.name; }
 
 constexpr const char* none = nullptr;  // no output file at all
 

@@ -75,6 +75,7 @@ struct file_case {
     const char* name;
     std::function<bytes()> make;
 };
+void PrintTo(const file_case& c, std::ostream* os) { *os << c.name; }
 
 class reframed_files : public ::testing::TestWithParam<file_case> {};
 

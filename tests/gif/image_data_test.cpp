@@ -23,6 +23,7 @@ struct copy_case {
     bytes input, expected;
     int result, next;
 };
+void PrintTo(const copy_case& c, std::ostream* os) { *os << c.name; }
 
 class image_data_cases : public ::testing::TestWithParam<copy_case> {};
 

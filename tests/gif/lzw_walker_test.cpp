@@ -27,6 +27,7 @@ struct encoded_case {
     int width, height, colours;
     testgif::lzw_options opt;
 };
+void PrintTo(const encoded_case& c, std::ostream* os) { *os << c.name; }
 
 class walker_on_encoded : public ::testing::TestWithParam<encoded_case> {};
 
@@ -82,6 +83,7 @@ struct crafted_case {
     int ends;  // 1: the last code is the end code
     int table_ptr, coded_size;
 };
+void PrintTo(const crafted_case& c, std::ostream* os) { *os << c.name; }
 
 class walker_on_crafted : public ::testing::TestWithParam<crafted_case> {};
 
