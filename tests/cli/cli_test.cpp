@@ -24,26 +24,17 @@ const std::string usage =
     "      -e delay     - Last frame delay in .01 sec (default 80)\n"
     "      file1 file2 ... - List of GIF files to include\n";
 
-testgif::image_spec picture(int w, int h, unsigned seed) {
-    testgif::image_spec im;
-    im.width = w;
-    im.height = h;
-    im.pixels = testgif::pattern(w, h, 16, seed);
-    im.min_code_size = 4;
-    return im;
-}
-
 bytes two_frames() {
     return testgif::gif_builder()
         .header(6, 5, testgif::palette(16, 1))
-        .image(picture(6, 5, 2))
-        .image(picture(4, 4, 3))
+        .image(testgif::picture(6, 5, 16, 2))
+        .image(testgif::picture(4, 4, 16, 3))
         .trailer()
         .data();
 }
 
 bytes one_frame(unsigned seed) {
-    return testgif::gif_builder().header(6, 5, testgif::palette(16, seed)).image(picture(6, 5, seed)).trailer().data();
+    return testgif::gif_builder().header(6, 5, testgif::palette(16, seed)).image(testgif::picture(6, 5, 16, seed)).trailer().data();
 }
 
 std::string read_text(const std::string& path) {
@@ -161,7 +152,7 @@ TEST_F(cli, long_output_name) {
 // The first file of a run without any colour table: its images get a
 // table of zeros, since no table has been read yet.
 TEST_F(cli, first_colours_borrowed_are_zero) {
-    testgif::image_spec im = picture(3, 3, 9);
+    testgif::image_spec im = testgif::picture(3, 3, 16, 9);
     im.pixels = bytes(9, 0);
     testgif::write_file(dir + "/bare.gif", testgif::gif_builder().header(3, 3, {}).image(im).trailer().data());
     EXPECT_EQ(run("-s bare.gif"), 0);

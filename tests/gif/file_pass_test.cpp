@@ -15,16 +15,7 @@ using harness::run_pass;
 using testgif::bytes;
 using testgif::gif_builder;
 using testgif::image_spec;
-
-image_spec picture(int w, int h, int colours, unsigned seed, bytes local = {}) {
-    image_spec im;
-    im.width = w;
-    im.height = h;
-    im.pixels = testgif::pattern(w, h, colours, seed);
-    im.local_table = std::move(local);
-    im.min_code_size = colours <= 4 ? 2 : 8;
-    return im;
-}
+using testgif::picture;
 
 testgif::gce_fields control(int disposal, bool transparent, int index) {
     testgif::gce_fields g;

@@ -217,4 +217,14 @@ bytes read_file(const std::string& path) {
     return bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+image_spec picture(int width, int height, int colours, unsigned seed, bytes local_table) {
+    image_spec im;
+    im.width = width;
+    im.height = height;
+    im.pixels = pattern(width, height, colours, seed);
+    im.local_table = std::move(local_table);
+    while ((1 << im.min_code_size) >= 2 * colours && im.min_code_size > 2) --im.min_code_size;
+    return im;
+}
+
 }  // namespace testgif

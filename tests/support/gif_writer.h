@@ -79,6 +79,8 @@ private:
 
 bytes palette(int entries, unsigned seed);                         // distinct-ish rgb triples
 bytes pattern(int width, int height, int colours, unsigned seed);  // runs mixed with noise
+// An image of pattern() pixels with the smallest code size that fits them.
+image_spec picture(int width, int height, int colours, unsigned seed, bytes local_table = {});
 void write_file(const std::string& path, const bytes& b);
 bytes read_file(const std::string& path);
 
