@@ -43,7 +43,7 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
         std::printf("Output file is also an input: %s\n", output.c_str());
         return 1;
     }
-    ofile = open_stream(output.c_str(), "wb");
+    ofile = open_output(output.c_str());
     if (!ofile) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;

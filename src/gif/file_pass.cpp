@@ -72,8 +72,7 @@ void block_loop(int role, const screen_info& screen) {
 }  // namespace
 
 int gif_read(int role, const char* path) {
-    ifile = open_stream(path, "rb");
-    if (!ifile) {
+    if (!open_input(path)) {
         std::printf("Unable to open GIF file: %s\n", path);
         return 0;
     }
@@ -85,7 +84,6 @@ int gif_read(int role, const char* path) {
     } else {
         std::puts("Not a GIF file");
     }
-    std::fclose(ifile);
-    ifile = nullptr;
+    close_input();
     return read;
 }

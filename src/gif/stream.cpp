@@ -1,27 +1,94 @@
 #include "gif/stream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "gif/gif.h"
 
 std::uint8_t data[data_capacity];
-std::FILE* ifile = nullptr;
+input_stream ifile;
 
 namespace {
-constexpr std::size_t stream_buffer_size = 64 * 1024;
+
+constexpr std::size_t output_buffer_size = 256 * 1024;
+
+// Reads what the file gives into the free space after end.
+void read_more() {
+    for (;;) {
+        ssize_t got = ::read(ifile.fd, ifile.buf + ifile.end, input_block_size - ifile.end);
+        if (got > 0) {
+            ifile.end += static_cast<std::size_t>(got);
+            return;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        ifile.at_end = true;  // end of file, or an error that ends it
+        return;
+    }
 }
 
-std::FILE* open_stream(const char* path, const char* mode) {
-    std::FILE* f = std::fopen(path, mode);
-    if (f) std::setvbuf(f, nullptr, _IOFBF, stream_buffer_size);
+}  // namespace
+
+int open_input(const char* path) {
+    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return 0;
+    }
+    // Non-blocking only for the open: reads wait for data as usual.
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ifile.fd = fd;
+    ifile.pos = ifile.end = 0;
+    ifile.at_end = false;
+    return 1;
+}
+
+void close_input() {
+    if (ifile.fd >= 0) ::close(ifile.fd);
+    ifile.fd = -1;
+    ifile.pos = ifile.end = 0;
+}
+
+std::size_t input_fill(std::size_t n) {
+    while (ifile.end - ifile.pos < n && !ifile.at_end) {
+        if (ifile.pos > 0) {
+            std::memmove(ifile.buf, ifile.buf + ifile.pos, ifile.end - ifile.pos);
+            ifile.end -= ifile.pos;
+            ifile.pos = 0;
+        }
+        read_more();
+    }
+    return ifile.end - ifile.pos;
+}
+
+std::FILE* open_output(const char* path) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (f) std::setvbuf(f, nullptr, _IOFBF, output_buffer_size);
     return f;
 }
 
 int read_exact(std::uint8_t* p, std::size_t n) {
-    return std::fread(p, 1, n, ifile) == n;
+    while (n > 0) {
+        std::size_t got = std::min(input_fill(std::min(n, input_block_size)), n);
+        if (got == 0) return 0;
+        std::memcpy(p, ifile.buf + ifile.pos, got);
+        ifile.pos += got;
+        p += got;
+        n -= got;
+    }
+    return 1;
 }
 
 int read_byte() {
-    int c = getc_unlocked(ifile);
-    return c == EOF ? -1 : c;
+    if (ifile.pos == ifile.end && input_fill(1) == 0) return -1;
+    return ifile.buf[ifile.pos++];
 }
 
 void write_out(const std::uint8_t* p, std::size_t n) {
@@ -33,6 +100,11 @@ int skip_sub_blocks() {
         int len = read_byte();
         if (len < 0) return 0;
         if (len == 0) return 1;
-        if (!read_exact(data, static_cast<std::size_t>(len))) return 0;
+        std::size_t size = static_cast<std::size_t>(len);
+        if (input_fill(size) < size) {
+            ifile.pos = ifile.end;  // a short sub-block ends the input
+            return 0;
+        }
+        ifile.pos += size;
     }
 }

@@ -1,5 +1,6 @@
-// The input stream of the current file pass, the shared I/O buffer, and the
-// checked reads and plain writes that every block goes through.
+// The input of the current file pass, read in large blocks, the shared I/O
+// buffer, and the checked reads and plain writes that every block goes
+// through.
 #pragma once
 
 #include <cstddef>
@@ -8,10 +9,29 @@
 
 constexpr std::size_t data_capacity = 2000;  // fits the largest block assembled
 extern std::uint8_t data[data_capacity];     // shared I/O buffer
-extern std::FILE* ifile;                     // open for one call of gif_read
 
-// Opens a stream with a buffer large enough to move data in big blocks.
-std::FILE* open_stream(const char* path, const char* mode);
+// The input file, read a block at a time. Bytes [pos, end) of buf have been
+// read and not yet taken.
+constexpr std::size_t input_block_size = 128 * 1024;
+struct input_stream {
+    int fd = -1;
+    std::size_t pos = 0, end = 0;
+    bool at_end = false;  // the file has no more bytes, or a read failed
+    std::uint8_t buf[input_block_size];
+};
+extern input_stream ifile;  // open for one call of gif_read
+
+// Opens path as ifile. Directories are refused; a FIFO does not wait for a
+// writer (without one it reads as empty). Returns 1 when open.
+int open_input(const char* path);
+void close_input();
+
+// Makes at least n bytes (n <= input_block_size) wait in ifile.buf, unless
+// the input ends first. Returns how many wait, which may be fewer than n.
+std::size_t input_fill(std::size_t n);
+
+// Opens the output with a buffer large enough to move data in big blocks.
+std::FILE* open_output(const char* path);
 
 // Reads exactly n bytes into p: 1 when all of them arrived, else 0.
 int read_exact(std::uint8_t* p, std::size_t n);

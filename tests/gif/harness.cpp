@@ -23,6 +23,11 @@ bytes drain(std::FILE* f) {
     return b;
 }
 
+// Named by process: ctest runs test cases side by side.
+std::string temp_input_path() {
+    return ::testing::TempDir() + "reeljoin_pass_" + std::to_string(getpid()) + ".gif";
+}
+
 }  // namespace
 
 bytes cat(std::initializer_list<bytes> parts) {
@@ -32,8 +37,7 @@ bytes cat(std::initializer_list<bytes> parts) {
 }
 
 pass_result run_pass(int role, const bytes& file) {
-    // Named by process: ctest runs test cases side by side.
-    std::string path = ::testing::TempDir() + "reeljoin_pass_" + std::to_string(getpid()) + ".gif";
+    std::string path = temp_input_path();
     testgif::write_file(path, file);
     ofile = std::tmpfile();
     int saved_verb = verb;
@@ -49,17 +53,21 @@ pass_result run_pass(int role, const bytes& file) {
 }
 
 copy_result copy_image_data(const bytes& input, int code_size) {
-    ifile = std::tmpfile();
+    std::string path = temp_input_path();
+    testgif::write_file(path, input);
     ofile = std::tmpfile();
-    if (!input.empty()) std::fwrite(input.data(), 1, input.size(), ifile);
-    std::rewind(ifile);
     copy_result r;
-    r.result = image_data_copy(code_size);
-    r.next = read_byte();
+    r.result = 0;
+    r.next = -2;
+    if (open_input(path.c_str())) {
+        r.result = image_data_copy(code_size);
+        r.next = read_byte();
+        close_input();
+    }
     r.out = drain(ofile);
-    std::fclose(ifile);
     std::fclose(ofile);
-    ifile = ofile = nullptr;
+    ofile = nullptr;
+    std::remove(path.c_str());
     return r;
 }
 
