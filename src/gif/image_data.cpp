@@ -1,14 +1,89 @@
 #include "gif/image_data.h"
 
+#include <cstring>
+
+#include "gif/code_scan.h"
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
 #include "gif/stream.h"
 
 namespace {
 
+using layout::max_sub_block;
+
+// The payloads of up to window_blocks sub-blocks are laid end to end in the
+// window, behind the few bytes whose bits the last walk left untaken, so the
+// walker sees one contiguous stream.
+constexpr std::size_t window_blocks = 64;
+constexpr std::size_t window_carry = 4;  // an untaken part-code spans at most 3 bytes
+constexpr std::size_t window_size = window_carry + window_blocks * max_sub_block + scan_slack;
+std::uint8_t window[window_size];
+
+// Whole sub-blocks gathered from the input buffer, not yet written.
+struct gathered {
+    std::size_t start;  // input position of the first length byte
+    std::size_t end;    // input position after the last payload byte
+    std::size_t blocks;
+    std::size_t input_end[window_blocks];   // input position after each sub-block
+    std::size_t window_end[window_blocks];  // window size after each sub-block
+};
+
+enum class gather_stop { more, terminator, need_input };
+
+// Copies the payloads of the whole sub-blocks waiting in the input buffer
+// into the window after its first `carry` bytes. Stops at the zero length
+// byte (left unread), when the window is full, or at a sub-block that has
+// not been read whole yet.
+gather_stop gather(gathered& g, std::size_t carry) {
+    g.start = g.end = ifile.pos;
+    g.blocks = 0;
+    std::size_t fill = carry;
+    while (g.blocks < window_blocks) {
+        if (g.end == ifile.end) return gather_stop::need_input;
+        std::size_t len = ifile.buf[g.end];
+        if (len == 0) return gather_stop::terminator;
+        if (ifile.end - g.end < 1 + len) return gather_stop::need_input;
+        std::memcpy(window + fill, ifile.buf + g.end + 1, len);
+        fill += len;
+        g.end += 1 + len;
+        g.input_end[g.blocks] = g.end;
+        g.window_end[g.blocks] = fill;
+        ++g.blocks;
+    }
+    return gather_stop::more;
+}
+
+std::size_t window_fill(const gathered& g, std::size_t carry) {
+    return g.blocks ? g.window_end[g.blocks - 1] : carry;
+}
+
+// Writes the gathered sub-blocks up to input position `to` and takes them
+// from the input.
+void write_gathered(const gathered& g, std::size_t to) {
+    write_out(ifile.buf + g.start, to - g.start);
+    ifile.pos = to;
+}
+
+// The input position after the sub-block whose payload holds window byte at.
+std::size_t block_holding(const gathered& g, std::size_t at) {
+    std::size_t j = 0;
+    while (g.window_end[j] <= at) ++j;
+    return g.input_end[j];
+}
+
 int end_image(int complete) {
     write_out(&layout::block_terminator, 1);
     return complete;
+}
+
+// Makes the next sub-block wait whole in the input buffer. Returns 0, with
+// the input all taken, when it ends first.
+int fill_next_block() {
+    if (input_fill(1) == 0) return 0;
+    std::size_t need = 1 + std::size_t{ifile.buf[ifile.pos]};
+    if (input_fill(need) >= need) return 1;
+    ifile.pos = ifile.end;
+    return 0;
 }
 
 }  // namespace
@@ -16,14 +91,26 @@ int end_image(int complete) {
 int image_data_copy(int code_size) {
     lzw_walker walker;
     lzw_start(walker, code_size);
+    std::size_t carry = 0, bit = 0;
+    gathered g;
     for (;;) {
-        int len = read_byte();
-        if (len <= 0) return end_image(len == 0);
-        // Length byte and payload go out together, and only when whole.
-        data[0] = static_cast<std::uint8_t>(len);
-        std::size_t size = static_cast<std::size_t>(len);
-        if (!read_exact(data + 1, size)) return end_image(0);
-        write_out(data, size + 1);
-        if (lzw_walk(walker, data + 1, size)) return end_image(skip_sub_blocks());
+        gather_stop stop = gather(g, carry);
+        std::size_t fill = window_fill(g, carry);
+        lzw_stop s = lzw_walk(walker, window, bit, fill * 8);
+        if (s.ended) {
+            // Everything up to the sub-block that holds the end code's last
+            // bit goes out; the sub-blocks after it are dropped.
+            write_gathered(g, block_holding(g, (s.bit - 1) >> 3));
+            return end_image(skip_sub_blocks());
+        }
+        write_gathered(g, g.end);
+        carry = fill - (s.bit >> 3);
+        std::memmove(window, window + (s.bit >> 3), carry);
+        bit = s.bit & 7;
+        if (stop == gather_stop::terminator) {
+            ++ifile.pos;
+            return end_image(1);
+        }
+        if (stop == gather_stop::need_input && !fill_next_block()) return end_image(0);
     }
 }

@@ -1,5 +1,7 @@
 #include "gif/lzw_walker.h"
 
+#include "gif/code_scan.h"
+
 namespace {
 
 void reset_width(lzw_walker& w) {
@@ -7,51 +9,62 @@ void reset_width(lzw_walker& w) {
     w.coded_mask = (1u << w.coded_size) - 1;
 }
 
-// Acts on one code. Returns 1 for the end-of-information code.
-int take_code(lzw_walker& w, int code) {
-    if (code == w.clear_code) {
-        w.coded_prev = -1;
-        reset_width(w);
-        w.table_ptr = w.end_info_code + 1;
-        return 0;
+void clear_table(lzw_walker& w) {
+    w.coded_prev = -1;
+    reset_width(w);
+    w.table_ptr = w.end_info_code + 1;
+}
+
+// Codes of the current width that can come before the width changes: one
+// entry per data code up to the one that fills the width (the first code
+// after a clear makes no entry). Zero when the width can no longer change,
+// at 12 bits or when the next entry is already past what the width names.
+std::size_t codes_before_growth(const lzw_walker& w) {
+    if (w.coded_size >= lzw_max_width || w.table_ptr > static_cast<int>(w.coded_mask)) return 0;
+    std::size_t entries = w.coded_mask - static_cast<std::uint32_t>(w.table_ptr) + 1;
+    return entries + (w.coded_prev == -1 ? 1 : 0);
+}
+
+// Books n data codes, the last of them `last`: each after another data code
+// makes an entry, while the table has room, and the entry that fills the
+// width widens it.
+void take_data_codes(lzw_walker& w, std::size_t n, std::uint32_t last) {
+    if (n == 0) return;
+    std::size_t entries = n - (w.coded_prev == -1 ? 1 : 0);
+    std::size_t room = static_cast<std::size_t>(lzw_table_size - w.table_ptr);
+    bool grows = w.coded_size < lzw_max_width && w.table_ptr <= static_cast<int>(w.coded_mask) &&
+                 w.table_ptr + entries > w.coded_mask;
+    w.table_ptr += static_cast<int>(entries < room ? entries : room);
+    w.coded_prev = static_cast<int>(last);
+    if (grows) {
+        ++w.coded_size;
+        w.coded_mask = (1u << w.coded_size) - 1;
     }
-    if (code == w.end_info_code) return 1;
-    // A data code after another makes a table entry. With all entries in
-    // use none is made and the width stays: a deferred clear is legal.
-    if (w.coded_prev != -1 && w.table_ptr < lzw_table_size) {
-        if (w.table_ptr == static_cast<int>(w.coded_mask) && w.coded_size < lzw_max_width) {
-            ++w.coded_size;
-            w.coded_mask = (1u << w.coded_size) - 1;
-        }
-        ++w.table_ptr;
-    }
-    w.coded_prev = code;
-    return 0;
 }
 
 }  // namespace
 
 void lzw_start(lzw_walker& w, int code_size) {
     w.code_size = code_size;
-    reset_width(w);
     w.clear_code = 1 << code_size;
     w.end_info_code = w.clear_code + 1;
-    w.table_ptr = w.clear_code + 2;
-    w.coded_prev = -1;
-    w.temp_data = 0;
-    w.data_bits = 0;
+    clear_table(w);
 }
 
-int lzw_walk(lzw_walker& w, const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        w.temp_data |= std::uint32_t{p[i]} << w.data_bits;
-        w.data_bits += 8;
-        while (w.data_bits >= w.coded_size) {
-            int code = static_cast<int>(w.temp_data & w.coded_mask);
-            w.temp_data >>= w.coded_size;
-            w.data_bits -= w.coded_size;
-            if (take_code(w, code)) return 1;
-        }
+lzw_stop lzw_walk(lzw_walker& w, const std::uint8_t* p, std::size_t bit, std::size_t end_bit) {
+    for (;;) {
+        const int width = w.coded_size;
+        std::size_t n = (end_bit - bit) / width;
+        if (n == 0) return {bit, 0};
+        std::size_t run = codes_before_growth(w);
+        if (run != 0 && run < n) n = run;
+        std::size_t k = find_special(p, bit, n, make_scan_key(width, w.clear_code));
+        if (k > 0) take_data_codes(w, k, code_at(p, bit + (k - 1) * width, width));
+        bit += k * width;
+        if (k == n) continue;
+        std::uint32_t code = code_at(p, bit, width);
+        bit += width;
+        if (code == static_cast<std::uint32_t>(w.end_info_code)) return {bit, 1};
+        clear_table(w);
     }
-    return 0;
 }

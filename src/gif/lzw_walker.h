@@ -1,8 +1,12 @@
-// Follows an LZW code stream just far enough to find where it ends: reads
-// codes of the current width, tracks clear codes, the end-of-information
-// code and the growth of the code width, and counts table entries without
-// producing any pixels. It knows nothing of files or sub-blocks: it is fed
-// the stream's bytes in pieces of any size.
+// Follows an LZW code stream just far enough to find where it ends: tracks
+// clear codes, the end-of-information code and the growth of the code
+// width, and counts table entries without producing any pixels. It knows
+// nothing of files or sub-blocks: it walks a contiguous run of stream bits.
+//
+// The width changes only when the entry just made is the last one the
+// width can name, so between a clear code and the next width change the
+// position of every code is known before any is read. The walker takes
+// such runs whole and only looks for the first clear or end code in them.
 #pragma once
 
 #include <cstddef>
@@ -13,21 +17,25 @@ constexpr int lzw_max_width = 12;
 constexpr int lzw_table_size = 4096;
 
 struct lzw_walker {
-    int code_size;           // the minimum code size
-    int coded_size;          // current code width in bits
+    int code_size;             // the minimum code size
+    int coded_size;            // current code width in bits
     std::uint32_t coded_mask;  // 2^coded_size - 1
     int clear_code;
     int end_info_code;
-    int table_ptr;           // number of the next table entry
-    int coded_prev;          // previous code, -1 at the start or after a clear
-    std::uint32_t temp_data;   // bit accumulator, least significant bit first
-    int data_bits;           // bits pending in temp_data
+    int table_ptr;             // number of the next table entry
+    int coded_prev;            // previous code, -1 at the start or after a clear
 };
 
 // Resets the registers for a new image; code_size is 0 to lzw_max_code_size.
 void lzw_start(lzw_walker& w, int code_size);
 
-// Takes the codes in the next n bytes of the stream. Returns 1 as soon as
-// the end-of-information code has been read (the bytes after it are not
-// looked at), else 0 and the walker waits for more bytes.
-int lzw_walk(lzw_walker& w, const std::uint8_t* p, std::size_t n);
+struct lzw_stop {
+    std::size_t bit;  // just after the last code taken
+    int ended;        // 1 when that code was the end-of-information code
+};
+
+// Takes the whole codes that lie in bits [bit, end_bit) of p, least
+// significant bit first, and stops early after the end-of-information code.
+// p must stay readable for scan_slack bytes past the byte that holds bit
+// end_bit - 1; what those bytes hold does not matter.
+lzw_stop lzw_walk(lzw_walker& w, const std::uint8_t* p, std::size_t bit, std::size_t end_bit);

@@ -1,6 +1,7 @@
 // The walker must stop exactly at the end-of-information code, which it can
 // only do if it tracks every change of code width on the way there.
 #include "gif/lzw_walker.h"
+#include "gif/code_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,13 @@ namespace {
 
 using testgif::bytes;
 
-// Feeds the stream one byte at a time; returns how many bytes were taken
-// when the walker reported the end, or -1 if it never did.
+// Walks the whole stream; returns how many bytes hold the codes up to the
+// end code, or -1 if the walker never met it.
 long end_offset(lzw_walker& w, const bytes& stream) {
-    for (std::size_t i = 0; i < stream.size(); ++i)
-        if (lzw_walk(w, &stream[i], 1)) return static_cast<long>(i + 1);
-    return -1;
+    bytes padded = stream;
+    padded.resize(stream.size() + scan_slack);
+    lzw_stop s = lzw_walk(w, padded.data(), 0, stream.size() * 8);
+    return s.ended ? static_cast<long>((s.bit + 7) / 8) : -1;
 }
 
 struct encoded_case {

@@ -1,0 +1,70 @@
+#include "gif/code_scan.h"
+
+#include <cstring>
+
+namespace {
+
+// Four codes of up to 12 bits fit one 64-bit load after a shift of up to 7
+// bits: 4 * 12 + 7 = 55.
+constexpr int codes_per_word = 4;
+constexpr int words_per_step = 4;
+constexpr std::size_t codes_per_step = codes_per_word * words_per_step;
+
+std::uint64_t load_le64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+// The key repeated for four neighbouring codes of one word. A code is
+// special when its compared bits, XORed with the key, are all zero; the
+// borrow test below finds whether any of the four fields is zero.
+struct word_key {
+    std::uint64_t lanes, keys, lows, highs;
+};
+
+word_key repeat_key(const scan_key& k) {
+    word_key wk{0, 0, 0, 0};
+    for (int i = 0; i < codes_per_word; ++i) {
+        int at = i * k.width;
+        wk.lanes |= std::uint64_t{k.mask} << at;
+        wk.keys |= std::uint64_t{k.special} << at;
+        wk.lows |= std::uint64_t{1} << at;
+        wk.highs |= std::uint64_t{1} << (at + k.width - 1);
+    }
+    return wk;
+}
+
+// Nonzero when one of the four codes starting at bit `bit` is special. A
+// zero field borrows when one is subtracted, which sets its top bit; the
+// lowest zero field gets no borrow from below, so the test is exact.
+std::uint64_t word_has_special(const std::uint8_t* p, std::size_t bit, const word_key& wk) {
+    std::uint64_t x = ((load_le64(p + (bit >> 3)) >> (bit & 7)) ^ wk.keys) & wk.lanes;
+    return (x - wk.lows) & ~x & wk.highs;
+}
+
+}  // namespace
+
+scan_key make_scan_key(int width, int clear_code) {
+    std::uint32_t code_mask = (1u << width) - 1;
+    std::uint32_t ignored = (clear_code & 1) ? 0 : 1;  // the end code differs only in bit 0
+    return scan_key{width, code_mask & ~ignored, static_cast<std::uint32_t>(clear_code)};
+}
+
+std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key) {
+    const word_key wk = repeat_key(key);
+    const std::size_t word_bits = std::size_t(codes_per_word) * key.width;
+    std::size_t i = 0;
+    for (; i + codes_per_step <= n; i += codes_per_step) {
+        std::size_t at = bit + i * key.width;
+        std::uint64_t hit = 0;
+        for (int j = 0; j < words_per_step; ++j) hit |= word_has_special(p, at + j * word_bits, wk);
+        if (hit) break;
+    }
+    for (; i < n; ++i)
+        if ((code_at(p, bit + i * key.width, key.width) & key.mask) == key.special) return i;
+    return n;
+}

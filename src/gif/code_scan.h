@@ -1,0 +1,35 @@
+// Finds the first clear or end-of-information code in a run of codes of one
+// width. Within such a run the bit position of every code is known in
+// advance, so codes are taken out independently, several at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Bytes past the last code's byte that a scan may load; their contents
+// never change the result.
+constexpr std::size_t scan_slack = 8;
+
+// What to look for in codes of one width.
+struct scan_key {
+    int width;              // code width in bits, 1 to 12
+    std::uint32_t mask;     // bits of a code that are compared
+    std::uint32_t special;  // a code c is special when (c & mask) == special
+};
+
+// The key for codes of the given width: the clear code and the one above
+// it (the end-of-information code) when clear_code is even, else the clear
+// code alone (minimum code size 0, whose end code cannot be read).
+scan_key make_scan_key(int width, int clear_code);
+
+// The code of the given width that starts at bit `bit` of p, least
+// significant bit first.
+inline std::uint32_t code_at(const std::uint8_t* p, std::size_t bit, int width) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= std::uint64_t{p[(bit >> 3) + i]} << (8 * i);
+    return static_cast<std::uint32_t>(v >> (bit & 7)) & ((1u << width) - 1);
+}
+
+// Index of the first special code among the n codes that start at bit `bit`
+// of p, or n when there is none.
+std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);

@@ -1,0 +1,162 @@
+// The run-at-a-time walker against the plain code-at-a-time one, on random
+// code streams: every minimum code size, clear and end codes anywhere, full
+// tables left uncleared, streams cut short, and sub-block boundaries
+// anywhere. Both must stop at the same place with the same registers, and
+// the pass-through built on the fast one must copy the same bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "gif/code_scan.h"
+#include "gif/lzw_walker.h"
+#include "gif_writer.h"
+#include "harness.h"
+#include "reference_walker.h"
+
+namespace {
+
+using testgif::bytes;
+
+// How often the generator sends each kind of code.
+struct code_mix {
+    const char* name;
+    double clear, end;   // chance of a clear or end code at each step
+    int max_codes;       // stream length, drawn from 1 to this
+};
+void PrintTo(const code_mix& m, std::ostream* os) { *os << m.name; }
+
+const code_mix mixes[] = {
+    {"clears_and_ends_often", 0.05, 0.01, 600},
+    {"rare_clears", 0.002, 0.0005, 9000},
+    {"no_clears_full_table", 0.0, 0.0002, 12000},  // deferred clears: long runs at 12 bits
+    {"random_codes_only", 0.0, 0.0, 3000},           // specials only by chance
+};
+
+// Codes at the width the code-at-a-time walker expects at each point, so
+// the stream means to it exactly what the generator chose.
+bytes random_stream(std::mt19937& rng, int code_size, const code_mix& mix) {
+    std::uniform_real_distribution<double> chance(0, 1);
+    int codes = std::uniform_int_distribution<int>(1, mix.max_codes)(rng);
+    reference_walker w;
+    reference_start(w, code_size);
+    testgif::bit_packer packer;
+    for (int i = 0; i < codes; ++i) {
+        double r = chance(rng);
+        int code = r < mix.clear ? w.clear_code
+                   : r < mix.clear + mix.end
+                       ? w.end_info_code
+                       : std::uniform_int_distribution<int>(0, (1 << w.coded_size) - 1)(rng);
+        packer.put(static_cast<unsigned>(code), w.coded_size);
+        reference_take_code(w, code);  // codes after an end code are sent on
+    }
+    return packer.finish();
+}
+
+struct walk_outcome {
+    long end_bytes;  // bytes up to the end code's last bit, -1 when none
+    int table_ptr, coded_size, coded_prev;
+};
+
+walk_outcome walk_reference(const bytes& stream, int code_size) {
+    reference_walker w;
+    reference_start(w, code_size);
+    long end = -1;
+    for (std::size_t i = 0; i < stream.size() && end < 0; ++i)
+        if (reference_walk(w, &stream[i], 1)) end = static_cast<long>(i + 1);
+    return {end, w.table_ptr, w.coded_size, w.coded_prev};
+}
+
+// Walks the stream in pieces that end at random bits, as the pass-through
+// does when the sub-blocks it has gathered end mid-code.
+walk_outcome walk_fast(const bytes& stream, int code_size, std::mt19937& rng) {
+    bytes padded = stream;
+    padded.resize(stream.size() + scan_slack, 0xFF);
+    lzw_walker w;
+    lzw_start(w, code_size);
+    std::size_t total = stream.size() * 8, bit = 0, end = 0;
+    std::uniform_int_distribution<std::size_t> step(0, 400);
+    long end_bytes = -1;
+    while (end < total && end_bytes < 0) {
+        end = std::min(total, end + step(rng));
+        lzw_stop s = lzw_walk(w, padded.data(), bit, end);
+        bit = s.bit;
+        if (s.ended) end_bytes = static_cast<long>((s.bit + 7) / 8);
+    }
+    return {end_bytes, w.table_ptr, w.coded_size, w.coded_prev};
+}
+
+// The pass-through as it stands written the simple way: read a sub-block,
+// write it, walk it; after the end code skip to the terminator.
+harness::copy_result reference_copy(const bytes& in, int code_size) {
+    reference_walker w;
+    reference_start(w, code_size);
+    harness::copy_result r{{}, 0, -1};
+    std::size_t pos = 0;
+    auto finish = [&](int result) {
+        r.out.push_back(0);
+        r.result = result;
+        r.next = pos < in.size() ? in[pos] : -1;
+        return r;
+    };
+    bool ended = false;
+    for (;;) {
+        if (pos >= in.size()) return finish(0);
+        std::size_t len = in[pos];
+        if (len == 0) return ++pos, finish(1);
+        if (pos + 1 + len > in.size()) return pos = in.size(), finish(0);
+        if (!ended) r.out.insert(r.out.end(), in.begin() + pos, in.begin() + pos + 1 + len);
+        if (!ended) ended = reference_walk(w, &in[pos + 1], len);
+        pos += 1 + len;
+    }
+}
+
+// Sub-block sizes drawn at random; many of one byte now and then.
+std::vector<std::size_t> random_block_sizes(std::mt19937& rng) {
+    std::vector<std::size_t> sizes;
+    int kind = std::uniform_int_distribution<int>(0, 3)(rng);
+    std::uniform_int_distribution<std::size_t> any(1, 255), tiny(1, 3);
+    for (int i = 0; i < 40; ++i) sizes.push_back(kind == 0 ? 255 : kind == 1 ? tiny(rng) : any(rng));
+    return sizes;
+}
+
+class walker_differential : public ::testing::TestWithParam<code_mix> {};
+
+TEST_P(walker_differential, fast_walker_matches_reference) {
+    for (int code_size = 0; code_size <= lzw_max_code_size; ++code_size) {
+        std::mt19937 rng(1000u * code_size + 17);
+        for (int n = 0; n < 60; ++n) {
+            bytes stream = random_stream(rng, code_size, GetParam());
+            walk_outcome ref = walk_reference(stream, code_size);
+            walk_outcome fast = walk_fast(stream, code_size, rng);
+            SCOPED_TRACE(::testing::Message() << "code size " << code_size << " stream " << n);
+            EXPECT_EQ(fast.end_bytes, ref.end_bytes);
+            EXPECT_EQ(fast.table_ptr, ref.table_ptr);
+            EXPECT_EQ(fast.coded_size, ref.coded_size);
+            EXPECT_EQ(fast.coded_prev, ref.coded_prev);
+        }
+    }
+}
+
+TEST_P(walker_differential, pass_through_matches_reference) {
+    for (int code_size = 0; code_size <= lzw_max_code_size; ++code_size) {
+        std::mt19937 rng(7000u * code_size + 3);
+        for (int n = 0; n < 15; ++n) {
+            bytes stream = random_stream(rng, code_size, GetParam());
+            bytes input = testgif::sub_blocks(stream, random_block_sizes(rng));
+            input.insert(input.end(), {4, 9, 9, 9, 9, 0, 0x3B});  // a stray sub-block, then a trailer
+            std::size_t cut = std::uniform_int_distribution<std::size_t>(0, input.size() + 8)(rng);
+            if (cut < input.size()) input.resize(cut);
+            harness::copy_result ref = reference_copy(input, code_size);
+            harness::copy_result fast = harness::copy_image_data(input, code_size);
+            SCOPED_TRACE(::testing::Message() << "code size " << code_size << " stream " << n);
+            EXPECT_EQ(fast.out, ref.out);
+            EXPECT_EQ(fast.result, ref.result);
+            EXPECT_EQ(fast.next, ref.next);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(mixes, walker_differential, ::testing::ValuesIn(mixes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
