@@ -15,7 +15,10 @@ input_stream ifile;
 
 namespace {
 
+// One output is open at a time. The buffer is given to stdio: asked only
+// for a size, stdio would keep its small default.
 constexpr std::size_t output_buffer_size = 256 * 1024;
+char output_buffer[output_buffer_size];
 
 // Reads what the file gives into the free space after end.
 void read_more() {
@@ -70,7 +73,7 @@ std::size_t input_fill(std::size_t n) {
 
 std::FILE* open_output(const char* path) {
     std::FILE* f = std::fopen(path, "wb");
-    if (f) std::setvbuf(f, nullptr, _IOFBF, output_buffer_size);
+    if (f) std::setvbuf(f, output_buffer, _IOFBF, output_buffer_size);
     return f;
 }
 
