@@ -1,0 +1,145 @@
+// Speed of the image data pass-through, in MB/s of compressed data: the
+// walker alone on each image's payload laid end to end in memory, and the
+// whole pass-through from a file in the page cache to /dev/null. Streams
+// come from the encoder of the tests (minimum code sizes 2, 4 and 8) and
+// from any GIF files named on the command line.
+//
+//   pass_through_bench [benchmark flags] [file.gif ...]
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "gif/code_scan.h"
+#include "gif/gif.h"
+#include "gif/image_data.h"
+#include "gif/lzw_walker.h"
+#include "gif/stream.h"
+#include "gif_writer.h"
+
+namespace {
+
+using testgif::bytes;
+
+// One image's data: its minimum code size and its sub-blocks with the
+// terminator, as they stand in the file.
+struct image_stream {
+    int code_size;
+    bytes blocks;
+};
+
+// The images of a GIF file, found by stepping over its blocks.
+std::vector<image_stream> images_of(const bytes& f) {
+    std::vector<image_stream> out;
+    auto table = [](std::uint8_t packed) { return (packed & 0x80) ? 3 * (2 << (packed & 7)) : 0; };
+    std::size_t at = 13 + table(f.size() > 10 ? f[10] : 0);
+    auto skip_blocks = [&](std::size_t p) {
+        while (p < f.size() && f[p] != 0) p += 1 + f[p];
+        return p + 1;
+    };
+    while (at < f.size()) {
+        if (f[at] == 0x21) {
+            at = skip_blocks(at + 2);
+        } else if (f[at] == 0x2C && at + 11 < f.size()) {
+            at += 10 + table(f[at + 9]);
+            std::size_t start = at + 1;
+            at = skip_blocks(start);
+            if (at > f.size()) break;
+            out.push_back({f[start - 1], bytes(f.begin() + start, f.begin() + at)});
+        } else {
+            break;
+        }
+    }
+    return out;
+}
+
+struct stream_set {
+    std::string name;
+    std::vector<image_stream> images;
+    std::size_t bytes_total = 0;
+};
+
+stream_set synthetic(int code_size) {
+    int colours = 1 << code_size;
+    bytes pixels = testgif::pattern(640, 480, colours, 11);
+    stream_set s{"min" + std::to_string(code_size), {}, 0};
+    for (int i = 0; i < 8; ++i) s.images.push_back({code_size, testgif::sub_blocks(testgif::lzw_encode(pixels, code_size))});
+    for (const image_stream& im : s.images) s.bytes_total += im.blocks.size();
+    return s;
+}
+
+// Payloads without their length bytes, padded as the walker needs.
+std::vector<bytes> payloads(const stream_set& s) {
+    std::vector<bytes> out;
+    for (const image_stream& im : s.images) {
+        bytes p;
+        for (std::size_t at = 0; at < im.blocks.size() && im.blocks[at] != 0; at += 1 + im.blocks[at])
+            p.insert(p.end(), im.blocks.begin() + at + 1, im.blocks.begin() + at + 1 + im.blocks[at]);
+        p.resize(p.size() + scan_slack);
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+void walker(benchmark::State& state, const stream_set& s) {
+    std::vector<bytes> streams = payloads(s);
+    std::size_t total = 0;
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < streams.size(); ++i) {
+            lzw_walker w;
+            lzw_start(w, s.images[i].code_size);
+            lzw_stop stop = lzw_walk(w, streams[i].data(), 0, (streams[i].size() - scan_slack) * 8);
+            benchmark::DoNotOptimize(stop);
+            total += streams[i].size() - scan_slack;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(total));
+}
+
+// The image data of all images one after another in a file, each read by
+// the pass-through as the file pass would.
+void pass_through(benchmark::State& state, const stream_set& s) {
+    std::string path = "/dev/shm/reeljoin_bench_" + s.name;
+    bytes file;
+    for (const image_stream& im : s.images) file.insert(file.end(), im.blocks.begin(), im.blocks.end());
+    testgif::write_file(path, file);
+    ofile = std::fopen("/dev/null", "wb");
+    for (auto _ : state) {
+        if (!open_input(path.c_str())) {
+            state.SkipWithError("cannot open the stream file");
+            break;
+        }
+        for (const image_stream& im : s.images) benchmark::DoNotOptimize(image_data_copy(im.code_size));
+        close_input();
+    }
+    std::fclose(ofile);
+    ofile = nullptr;
+    std::remove(path.c_str());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+
+void add(const stream_set& s) {
+    benchmark::RegisterBenchmark(("walker/" + s.name).c_str(), walker, s)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("pass_through/" + s.name).c_str(), pass_through, s)->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    for (int code_size : {2, 4, 8}) add(synthetic(code_size));
+    for (int i = 1; i < argc; ++i) {
+        std::string path = argv[i];
+        stream_set s{path.substr(path.find_last_of('/') + 1), images_of(testgif::read_file(path)), 0};
+        for (const image_stream& im : s.images) s.bytes_total += im.blocks.size();
+        if (s.images.empty()) {
+            std::printf("No images found in %s\n", argv[i]);
+            return 1;
+        }
+        add(s);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
