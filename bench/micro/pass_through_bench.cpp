@@ -1,6 +1,7 @@
 // Speed of the image data pass-through, in MB/s of compressed data: the
-// walker alone on each image's payload laid end to end in memory, and the
-// whole pass-through from a file in the page cache to /dev/null. Streams
+// walker alone on each image's payload laid end to end in memory, on each
+// scan path the processor has, and the whole pass-through (on the path the
+// program would choose) from a file in the page cache to /dev/null. Streams
 // come from the encoder of the tests (minimum code sizes 2, 4 and 8) and
 // from any GIF files named on the command line.
 //
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gif/code_scan.h"
@@ -82,7 +84,9 @@ std::vector<bytes> payloads(const stream_set& s) {
     return out;
 }
 
-void walker(benchmark::State& state, const stream_set& s) {
+void walker(benchmark::State& state, const stream_set& s, scan_path path) {
+    scan_path saved = selected_scan_path();
+    select_scan_path(path);
     std::vector<bytes> streams = payloads(s);
     std::size_t total = 0;
     for (auto _ : state) {
@@ -95,6 +99,7 @@ void walker(benchmark::State& state, const stream_set& s) {
         }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(total));
+    select_scan_path(saved);
 }
 
 // The image data of all images one after another in a file, each read by
@@ -120,7 +125,10 @@ void pass_through(benchmark::State& state, const stream_set& s) {
 }
 
 void add(const stream_set& s) {
-    benchmark::RegisterBenchmark(("walker/" + s.name).c_str(), walker, s)->Unit(benchmark::kMillisecond);
+    for (auto [path, name] : {std::pair{scan_path::scalar, "scalar"}, std::pair{scan_path::avx2, "avx2"}})
+        if (scan_path_available(path))
+            benchmark::RegisterBenchmark(("walker_" + std::string(name) + "/" + s.name).c_str(), walker, s, path)
+                ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("pass_through/" + s.name).c_str(), pass_through, s)->Unit(benchmark::kMillisecond);
 }
 

@@ -54,7 +54,8 @@ scan_key make_scan_key(int width, int clear_code) {
     return scan_key{width, code_mask & ~ignored, static_cast<std::uint32_t>(clear_code)};
 }
 
-std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key) {
+std::size_t find_special_scalar(const std::uint8_t* p, std::size_t bit, std::size_t n,
+                                const scan_key& key) {
     const word_key wk = repeat_key(key);
     const std::size_t word_bits = std::size_t(codes_per_word) * key.width;
     std::size_t i = 0;
@@ -68,3 +69,25 @@ std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, 
         if ((code_at(p, bit + i * key.width, key.width) & key.mask) == key.special) return i;
     return n;
 }
+
+namespace {
+
+scan_path best_path() { return avx2_scan() ? scan_path::avx2 : scan_path::scalar; }
+
+scan_path current_path = best_path();
+scan_function current_scan = current_path == scan_path::avx2 ? avx2_scan() : find_special_scalar;
+
+}  // namespace
+
+std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key) {
+    return current_scan(p, bit, n, key);
+}
+
+bool scan_path_available(scan_path path) { return path == scan_path::scalar || avx2_scan(); }
+
+void select_scan_path(scan_path path) {
+    current_path = path;
+    current_scan = path == scan_path::avx2 ? avx2_scan() : find_special_scalar;
+}
+
+scan_path selected_scan_path() { return current_path; }

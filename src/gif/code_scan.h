@@ -8,7 +8,7 @@
 
 // Bytes past the last code's byte that a scan may load; their contents
 // never change the result.
-constexpr std::size_t scan_slack = 8;
+constexpr std::size_t scan_slack = 16;
 
 // What to look for in codes of one width.
 struct scan_key {
@@ -31,5 +31,18 @@ inline std::uint32_t code_at(const std::uint8_t* p, std::size_t bit, int width) 
 }
 
 // Index of the first special code among the n codes that start at bit `bit`
-// of p, or n when there is none.
+// of p, or n when there is none. Runs on the fastest path the processor has.
 std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);
+
+// The ways to scan: plain 64-bit arithmetic, which runs anywhere, and
+// 256-bit vectors on x86-64 processors that have AVX2. The path is chosen
+// when the program starts; tests and benchmarks may choose one themselves.
+enum class scan_path { scalar, avx2 };
+bool scan_path_available(scan_path path);
+void select_scan_path(scan_path path);  // path must be available
+scan_path selected_scan_path();
+
+using scan_function = std::size_t (*)(const std::uint8_t*, std::size_t, std::size_t, const scan_key&);
+std::size_t find_special_scalar(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);
+// nullptr where the processor or the compiler lacks AVX2.
+scan_function avx2_scan();

@@ -119,13 +119,11 @@ std::vector<std::size_t> random_block_sizes(std::mt19937& rng) {
     return sizes;
 }
 
-class walker_differential : public ::testing::TestWithParam<code_mix> {};
-
-TEST_P(walker_differential, fast_walker_matches_reference) {
+void walker_matches_reference(const code_mix& mix) {
     for (int code_size = 0; code_size <= lzw_max_code_size; ++code_size) {
         std::mt19937 rng(1000u * code_size + 17);
         for (int n = 0; n < 60; ++n) {
-            bytes stream = random_stream(rng, code_size, GetParam());
+            bytes stream = random_stream(rng, code_size, mix);
             walk_outcome ref = walk_reference(stream, code_size);
             walk_outcome fast = walk_fast(stream, code_size, rng);
             SCOPED_TRACE(::testing::Message() << "code size " << code_size << " stream " << n);
@@ -137,11 +135,11 @@ TEST_P(walker_differential, fast_walker_matches_reference) {
     }
 }
 
-TEST_P(walker_differential, pass_through_matches_reference) {
+void pass_through_matches_reference(const code_mix& mix) {
     for (int code_size = 0; code_size <= lzw_max_code_size; ++code_size) {
         std::mt19937 rng(7000u * code_size + 3);
         for (int n = 0; n < 15; ++n) {
-            bytes stream = random_stream(rng, code_size, GetParam());
+            bytes stream = random_stream(rng, code_size, mix);
             bytes input = testgif::sub_blocks(stream, random_block_sizes(rng));
             input.insert(input.end(), {4, 9, 9, 9, 9, 0, 0x3B});  // a stray sub-block, then a trailer
             std::size_t cut = std::uniform_int_distribution<std::size_t>(0, input.size() + 8)(rng);
@@ -154,6 +152,30 @@ TEST_P(walker_differential, pass_through_matches_reference) {
             EXPECT_EQ(fast.next, ref.next);
         }
     }
+}
+
+// Each case runs on every scan path this processor has.
+class walker_differential : public ::testing::TestWithParam<code_mix> {
+protected:
+    template <typename Check>
+    void on_every_path(Check check) {
+        scan_path saved = selected_scan_path();
+        for (scan_path path : {scan_path::scalar, scan_path::avx2}) {
+            if (!scan_path_available(path)) continue;
+            select_scan_path(path);
+            SCOPED_TRACE(path == scan_path::avx2 ? "avx2 path" : "scalar path");
+            check();
+        }
+        select_scan_path(saved);
+    }
+};
+
+TEST_P(walker_differential, fast_walker_matches_reference) {
+    on_every_path([&] { walker_matches_reference(GetParam()); });
+}
+
+TEST_P(walker_differential, pass_through_matches_reference) {
+    on_every_path([&] { pass_through_matches_reference(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(mixes, walker_differential, ::testing::ValuesIn(mixes),
