@@ -104,8 +104,8 @@ measure() {
         cat) cmd=(-o "$out" -- cat "${files[@]}") ;;
         reeljoin) cmd=(-- "$reeljoin" -s -o "$out" "${files[@]}") ;;
         reencode)
-            # One slow run warms the cache as well as a warm-up would; the
-            # inputs are warm already from the tools before it.
+            # No warm-up: the tools before it have warmed the inputs, and
+            # each of its runs takes seconds to a minute.
             cmd=(-- "$tools/reencode" -s -o "$out" "${files[@]}")
             n=$baseline_runs warm=0
             ;;
