@@ -66,8 +66,19 @@ __attribute__((target("avx2"))) std::size_t find_special_avx2(const std::uint8_t
 
 }  // namespace
 
+namespace {
+
+// Also runs from static initialisation, which may come before the
+// compiler's own start-up code has read the processor's features.
+bool cpu_has_avx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
 scan_function avx2_scan() {
-    static const bool has_avx2 = __builtin_cpu_supports("avx2");
+    static const bool has_avx2 = cpu_has_avx2();
     return has_avx2 ? find_special_avx2 : nullptr;
 }
 
