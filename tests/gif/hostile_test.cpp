@@ -174,8 +174,10 @@ double pass_seconds(const bytes& file, std::size_t frames) {
     for (int i = 0; i < 3; ++i) {
         harness::join_result j = harness::run_passes({{role_single, file}});
         EXPECT_EQ(j.results[0], 1);
+        // Counted by the scan: giflib grows its list of images one at a time,
+        // which costs quadratic time where realloc cannot grow in place.
         if (i == 0) {
-            EXPECT_EQ(testgif::walk_gif(j.out).images, static_cast<int>(frames));
+            EXPECT_EQ(testgif::scan_gif(j.out).images.size(), frames);
         }
         best = std::min(best, j.seconds);
     }
