@@ -1,6 +1,7 @@
 // The built program, run in a scratch directory: console text, exit status
 // and the file it leaves, read back by an independent decoder.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -161,6 +162,25 @@ TEST_F(cli, long_output_name) {
     testgif::decoded d = testgif::decode_gif(testgif::read_file(dir + "/" + name));
     ASSERT_TRUE(d.ok) << d.error;
     EXPECT_EQ(d.frames.size(), 3u);
+}
+
+// The inputs are only ever read: across runs that read them, refuse them
+// or are told to write over one, no input is opened for writing or changed.
+TEST_F(cli, inputs_are_only_read) {
+    int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    for (const char* name : {"/a.gif", "/b.gif", "/c.gif", "/text.txt"})
+        ASSERT_GE(inotify_add_watch(watch, (dir + name).c_str(),
+                                    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF),
+                  0);
+    EXPECT_EQ(run("-s a.gif b.gif text.txt c.gif"), 0);
+    EXPECT_EQ(run("-o b.gif a.gif b.gif"), 1);
+    EXPECT_EQ(run("-s a.gif"), 0);
+    alignas(inotify_event) char events[4096];
+    ssize_t n = read(watch, events, sizeof events);
+    EXPECT_LE(n, 0) << "an input changed, inotify mask 0x" << std::hex
+                    << reinterpret_cast<const inotify_event*>(events)->mask;
+    close(watch);
 }
 
 // Permissions do not hold back root, which CI runs as.
