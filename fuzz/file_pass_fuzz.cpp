@@ -35,6 +35,8 @@ namespace {
 
 using testgif::bytes;
 
+void remove_workspace();
+
 [[noreturn]] void fail(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
@@ -42,6 +44,7 @@ using testgif::bytes;
     std::vfprintf(stderr, format, args);
     std::fputc('\n', stderr);
     va_end(args);
+    remove_workspace();
     std::abort();
 }
 
@@ -93,6 +96,7 @@ std::string scratch_root() {
 workspace* ws = nullptr;
 
 void remove_workspace() {
+    if (!ws) return;
     for (const std::string* f : {&ws->input, &ws->intact, &ws->output, &ws->console}) unlink(f->c_str());
     rmdir(ws->dir.c_str());
 }
