@@ -1,6 +1,9 @@
 // The built program, run in a scratch directory: console text, exit status
 // and the file it leaves, read back by an independent decoder.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,12 +57,16 @@ protected:
         testgif::write_file(dir + "/b.gif", one_frame(4));
         testgif::write_file(dir + "/c.gif", one_frame(5));
         std::ofstream(dir + "/text.txt") << "not an image\n";
+        ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
+        ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
     }
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 
-    // Runs the program with args (split by the shell) in the directory.
+    // Runs the program with args (split by bash) in the directory; a run
+    // that hangs is stopped after 10 seconds and reported as status 124.
     int run(const std::string& args) {
-        std::string cmd = "cd '" + dir + "' && '" REELJOIN_BIN "' " + args + " >console.txt 2>stderr.txt";
+        std::ofstream(dir + "/run.sh") << "exec '" REELJOIN_BIN "' " << args << "\n";
+        std::string cmd = "cd '" + dir + "' && timeout 10 bash run.sh >console.txt 2>stderr.txt";
         int status = std::system(cmd.c_str());
         console = read_text(dir + "/console.txt");
         EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
@@ -130,7 +137,15 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"nothing_exists", "missing.gif", "", 1, "out.gif", {}, -1},
         run_case{"output_unopenable", "-o nodir/x.gif a.gif", "Unable to open output file: nodir/x.gif\n", 1, none, {}, -1},
         run_case{"output_unwritable", "-s -o /dev/full a.gif b.gif", "Unable to write output file: /dev/full\n", 1, none, {}, -1},
-        run_case{"output_is_an_input", "-o ./b.gif a.gif b.gif", "Output file is also an input: ./b.gif\n", 1, "b.gif", {-1}, -1}),
+        run_case{"output_is_an_input", "-o ./b.gif a.gif b.gif", "Output file is also an input: ./b.gif\n", 1, "b.gif", {-1}, -1},
+        run_case{"output_is_a_directory", "-o sub a.gif b.gif", "Unable to open output file: sub\n", 1, none, {}, -1},
+        run_case{"output_in_unwritable_directory", "-o /proc/x.gif a.gif", "Unable to open output file: /proc/x.gif\n", 1, none, {}, -1},
+        // Names that exist but are no regular files: each counts in the
+        // census and fails on its own, so the next file takes its role.
+        run_case{"input_is_a_directory", "-s sub a.gif", "Unable to open GIF file: sub\n", 0, "out.gif", {20, 20}, 0},
+        run_case{"input_is_a_fifo_without_writer", "-s fifo a.gif", not_gif, 0, "out.gif", {20, 20}, 0},
+        run_case{"input_is_a_device", "-s a.gif /dev/null", not_gif, 0, "out.gif", {20, 20}, 0},
+        run_case{"input_is_a_pipe", "-s a.gif <(cat b.gif)", "", 0, "out.gif", {20, 20, 80}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The input named as output is left exactly as it was.
@@ -147,6 +162,76 @@ TEST_F(cli, long_output_name) {
     testgif::decoded d = testgif::decode_gif(testgif::read_file(dir + "/" + name));
     ASSERT_TRUE(d.ok) << d.error;
     EXPECT_EQ(d.frames.size(), 3u);
+}
+
+// The inputs are only ever read: across runs that read them, refuse them
+// or are told to write over one, no input is opened for writing or changed.
+TEST_F(cli, inputs_are_only_read) {
+    int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    for (const char* name : {"/a.gif", "/b.gif", "/c.gif", "/text.txt"})
+        ASSERT_GE(inotify_add_watch(watch, (dir + name).c_str(),
+                                    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF),
+                  0);
+    EXPECT_EQ(run("-s a.gif b.gif text.txt c.gif"), 0);
+    EXPECT_EQ(run("-o b.gif a.gif b.gif"), 1);
+    EXPECT_EQ(run("-s a.gif"), 0);
+    alignas(inotify_event) char events[4096];
+    ssize_t n = read(watch, events, sizeof events);
+    EXPECT_LE(n, 0) << "an input changed, inotify mask 0x" << std::hex
+                    << reinterpret_cast<const inotify_event*>(events)->mask;
+    close(watch);
+}
+
+// Permissions do not hold back root, which CI runs as.
+TEST_F(cli, unreadable_input) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads files whatever their mode";
+    ASSERT_EQ(chmod((dir + "/b.gif").c_str(), 0), 0);
+    EXPECT_EQ(run("-s a.gif b.gif c.gif"), 0);
+    EXPECT_EQ(console, "Unable to open GIF file: b.gif\n");
+    testgif::decoded d = testgif::decode_gif_file(dir + "/out.gif");
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.frames.size(), 3u);
+}
+
+TEST_F(cli, output_in_read_only_directory) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into directories whatever their mode";
+    ASSERT_EQ(chmod((dir + "/sub").c_str(), 0555), 0);
+    EXPECT_EQ(run("-o sub/x.gif a.gif"), 1);
+    EXPECT_EQ(console, "Unable to open output file: sub/x.gif\n");
+    EXPECT_NE(access((dir + "/sub/x.gif").c_str(), F_OK), 0);
+}
+
+// Peak resident memory of one run of the program in the directory, in KiB.
+long peak_kib(const std::string& dir, const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        std::vector<char*> argv = {const_cast<char*>(REELJOIN_BIN)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        std::freopen("/dev/null", "w", stdout);
+        execv(REELJOIN_BIN, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
+// Nothing reads a whole file: joining a 32 MB image takes no more memory
+// than joining the small ones.
+TEST_F(cli, memory_stays_flat) {
+    testgif::image_spec im = testgif::picture(4, 4, 4, 6);
+    bytes data = testgif::sub_blocks(bytes(32 << 20, 0));  // 9-bit code 0 again and again, no end code
+    testgif::write_file(dir + "/big.gif", testgif::gif_builder().header(4, 4, testgif::palette(4, 6)).image_raw(im, data).trailer().data());
+    long small = peak_kib(dir, {"a.gif", "b.gif", "c.gif"});
+    long big = peak_kib(dir, {"a.gif", "big.gif", "c.gif"});
+    ASSERT_GT(small, 0);
+    ASSERT_GT(big, 0);
+    EXPECT_LT(big - small, 8 * 1024) << small << " KiB for small files, " << big << " KiB with the big one";
+    EXPECT_GT(std::ifstream(dir + "/out.gif", std::ios::ate).tellg(), 32 << 20);
 }
 
 // The first file of a run without any colour table: its images get a

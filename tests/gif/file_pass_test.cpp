@@ -6,6 +6,7 @@
 
 #include "gif/gif.h"
 #include "gif_decode.h"
+#include "gif_scan.h"
 #include "harness.h"
 
 namespace {
@@ -251,74 +252,166 @@ TEST(file_pass, code_size_12_ends_pass) {
 
 namespace {
 
-// Frames in a single-file output by its block structure alone: frame
-// control block, descriptor, table, code size, sub-blocks, terminator.
-// Returns -1 when any block is out of place or runs past the end.
-int structural_frames(const bytes& out, std::size_t header_end) {
-    std::size_t i = header_end;
-    int frames = 0;
-    auto fits = [&](std::size_t n) { return i + n <= out.size(); };
-    while (fits(1) && out[i] == 0x21) {
-        if (!fits(8 + 10) || out[i + 1] != 0xF9 || out[i + 8] != 0x2C || !(out[i + 17] & 0x80)) return -1;
-        i += 8 + 10 + (3u << ((out[i + 17] & 7) + 1)) + 1;
-        while (fits(1) && out[i] != 0) i += out[i] + 1;
-        if (!fits(1)) return -1;
-        ++i;
-        ++frames;
-    }
-    return i == out.size() ? frames : -1;
+using testgif::scanned_file;
+using testgif::scanned_image;
+
+// Where an image's data begins in its file: after the descriptor, the local
+// table and the code size byte.
+std::size_t data_start(const scanned_image& im) { return im.at + 10 + im.local_table.size() + 1; }
+
+// The sub-blocks of `data` that lie wholly before `cut` when the data
+// begins at `start`: what the pass can copy of an image cut short.
+bytes whole_sub_blocks(const bytes& data, std::size_t start, std::size_t cut) {
+    std::size_t keep = 0;
+    for (std::size_t b = 0; b < data.size(); b += data[b] + 1u)
+        if (start + b + data[b] + 1 <= cut) keep = b + data[b] + 1;
+    return bytes(data.begin(), data.begin() + static_cast<long>(keep));
 }
 
-// A file cut at every byte: before the header is whole it is not a GIF;
-// after that, every image whose descriptor, table and code size byte were
-// read becomes a frame (the last one possibly with part of its data), and
-// the output, given a trailer, is a GIF an independent decoder reads.
-TEST(file_pass, cut_at_every_byte) {
+// One output frame on its own: the output's header, the frame, a trailer.
+bytes alone(const scanned_file& out_scan, const bytes& out, std::size_t frame) {
+    const scanned_image& im = out_scan.images[frame];
+    bytes b = out_scan.header;
+    b.insert(b.end(), out.begin() + static_cast<long>(im.at - 8), out.begin() + static_cast<long>(im.data_end));
+    b.push_back(0x3B);
+    return b;
+}
+
+struct sweep_case {
+    const char* name;
+    std::function<bytes()> make;
+};
+void PrintTo(const sweep_case& c, std::ostream* os) { *os << c.name; }
+
+class truncation_sweep : public ::testing::TestWithParam<sweep_case> {};
+
+// The file cut at every byte, joined between two intact files. Before the
+// screen descriptor and global table are whole the file is not a GIF and
+// adds nothing; after that, every image whose code size byte was read is
+// a frame: whole when the cut left its sub-blocks up to the end code, else
+// (at most one, the last) with the sub-blocks wholly before the cut. Every
+// output has giflib's assent to its block structure, and every whole frame
+// decodes on its own to the pixels and colours of the image it came from.
+TEST_P(truncation_sweep, every_cut_between_intact_files) {
+    const bytes file = GetParam().make();
+    const bytes intact = gif_builder()
+                             .header(6, 4, testgif::palette(256, 80))
+                             .image(picture(6, 4, 100, 81))
+                             .image(picture(3, 3, 4, 82, testgif::palette(4, 83)))
+                             .trailer()
+                             .data();
+    const scanned_file full = testgif::scan_gif(file), intact_scan = testgif::scan_gif(intact);
+    const testgif::decoded whole = testgif::decode_gif(file), intact_decoded = testgif::decode_gif(intact);
+    ASSERT_TRUE(whole.ok && intact_decoded.ok);
+    ASSERT_EQ(full.images.size(), whole.frames.size());
+    const std::size_t n_intact = intact_scan.images.size();
+
+    for (std::size_t cut = 0; cut <= file.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        harness::join_result j =
+            harness::run_passes({{role_first, intact}, {1, bytes(file.begin(), file.begin() + static_cast<long>(cut))},
+                                 {role_last, intact}});
+        bool is_gif = cut >= full.header.size();
+        EXPECT_EQ(j.results, (std::vector<int>{1, is_gif, 1}));
+
+        std::size_t frames = 0;  // of the cut file
+        while (is_gif && frames < full.images.size() && data_start(full.images[frames]) <= cut) ++frames;
+        scanned_file out = testgif::scan_gif(j.out);
+        ASSERT_EQ(out.images.size(), 2 * n_intact + frames);
+        testgif::walked w = testgif::walk_gif(j.out);
+        EXPECT_TRUE(w.ok) << w.error;
+        EXPECT_EQ(w.images, static_cast<int>(out.images.size()));
+        EXPECT_EQ(w.controls, w.images);
+
+        for (std::size_t f = 0; f < out.images.size(); ++f) {
+            SCOPED_TRACE("output frame " + std::to_string(f));
+            bool from_cut = f >= n_intact && f < n_intact + frames;
+            std::size_t i = f < n_intact ? f : from_cut ? f - n_intact : f - n_intact - frames;
+            const scanned_image& src = from_cut ? full.images[i] : intact_scan.images[i];
+            const testgif::frame& pic = from_cut ? whole.frames[i] : intact_decoded.frames[i];
+            bool complete = !from_cut || data_start(src) + src.data.size() <= cut;
+            EXPECT_TRUE(complete || f + 1 == n_intact + frames) << "only the last frame may be partly copied";
+            const scanned_image& got = out.images[f];
+            EXPECT_EQ(bytes(got.descriptor.begin(), got.descriptor.begin() + 8),
+                      bytes(src.descriptor.begin(), src.descriptor.begin() + 8));
+            EXPECT_EQ(got.data, complete ? src.data : whole_sub_blocks(src.data, data_start(src), cut));
+            testgif::decoded d = testgif::decode_gif(alone(out, j.out, f));
+            if (complete) {
+                EXPECT_TRUE(d.ok) << d.error;
+            }
+            if (!d.ok) continue;
+            ASSERT_EQ(d.frames.size(), 1u);
+            EXPECT_EQ(d.frames[0].pixels, pic.pixels);
+            EXPECT_EQ(d.frames[0].colours, pic.colours);
+        }
+    }
+}
+
+bytes one_image() {
+    return gif_builder().header(6, 5, testgif::palette(16, 90)).image(picture(6, 5, 16, 91)).trailer().data();
+}
+
+bytes several_images() {
+    return gif_builder()
+        .header(9, 7, testgif::palette(8, 92))
+        .image(picture(9, 7, 8, 93))
+        .image(picture(4, 4, 8, 94))
+        .image(picture(2, 6, 8, 95))
+        .trailer()
+        .data();
+}
+
+bytes local_and_global_tables() {
+    image_spec local = picture(5, 5, 8, 96, testgif::palette(8, 97));
+    local.block_sizes = {7};
+    return gif_builder()
+        .header(5, 5, testgif::palette(4, 98))
+        .image(local)
+        .image(picture(5, 5, 4, 99))
+        .image(picture(4, 3, 2, 100, testgif::palette(2, 101)))
+        .trailer()
+        .data();
+}
+
+bytes local_tables_only() {
+    return gif_builder()
+        .header(5, 5, {})
+        .image(picture(5, 5, 16, 102, testgif::palette(16, 103)))
+        .image(picture(5, 5, 2, 104, testgif::palette(2, 105)))
+        .trailer()
+        .data();
+}
+
+bytes extensions_and_interlace() {
     image_spec local = picture(7, 9, 8, 71, testgif::palette(8, 72));
     local.interlace = true;
     local.block_sizes = {5};
-    bytes file = gif_builder()
-                     .header(8, 9, testgif::palette(4, 70))
-                     .comment({"cut"})
-                     .image(picture(8, 9, 4, 73))
-                     .gce(control(2, true, 1))
-                     .image(local)
-                     .image(picture(3, 3, 4, 74))
-                     .trailer()
-                     .data();
-    testgif::decoded whole = testgif::decode_gif(file);
-    ASSERT_TRUE(whole.ok);
-    // Where each image's code size byte sits: past it, the image is written.
-    std::vector<std::size_t> code_size_ends, data_ends;
-    for (std::size_t i = 0, seen = 0; seen < whole.frames.size(); ++seen) {
-        while (file[i] != 0x2C) ++i;
-        std::size_t table = (file[i + 9] & 0x80) ? 3u << ((file[i + 9] & 7) + 1) : 0;
-        code_size_ends.push_back(i + 10 + table + 1);
-        i += 10 + table + 1;
-        while (file[i] != 0) i += file[i] + 1;
-        data_ends.push_back(++i);
-    }
-    const std::size_t header_end = 13 + 12;
-    for (std::size_t cut = 0; cut < file.size(); ++cut) {
-        SCOPED_TRACE("cut at " + std::to_string(cut));
-        harness::pass_result r = run_pass(role_single, bytes(file.begin(), file.begin() + cut));
-        if (cut < header_end) {
-            EXPECT_EQ(r.result, 0);
-            EXPECT_TRUE(r.out.empty());
-            continue;
-        }
-        EXPECT_EQ(r.result, 1);
-        std::size_t frames = 0;
-        while (frames < code_size_ends.size() && code_size_ends[frames] <= cut) ++frames;
-        EXPECT_EQ(structural_frames(r.out, header_end), static_cast<int>(frames));
-        // The decoder refuses a GIF without images, and a frame whose data
-        // was cut short is short of pixels for it.
-        if (frames == 0 || data_ends[frames - 1] > cut) continue;
-        testgif::decoded out = testgif::decode_gif(cat({r.out, {0x3B}}));
-        ASSERT_TRUE(out.ok) << out.error;
-        ASSERT_EQ(out.frames.size(), frames);
-        for (std::size_t i = 0; i < frames; ++i) EXPECT_EQ(out.frames[i].pixels, whole.frames[i].pixels);
-    }
+    return gif_builder()
+        .header(8, 9, testgif::palette(4, 70))
+        .comment({"cut"})
+        .image(picture(8, 9, 4, 73))
+        .gce(control(2, true, 1))
+        .application("XMPDataXMP ", {{1, 2, 3}})
+        .image(local)
+        .plain_text("caption")
+        .image(picture(3, 3, 4, 74))
+        .trailer()
+        .data();
 }
+
+bytes interlaced() {
+    image_spec a = picture(6, 10, 4, 106), b = picture(3, 5, 16, 107, testgif::palette(16, 108));
+    a.interlace = b.interlace = true;
+    return gif_builder().header(6, 10, testgif::palette(4, 109)).image(a).image(b).trailer().data();
+}
+
+INSTANTIATE_TEST_SUITE_P(files, truncation_sweep,
+                         ::testing::Values(sweep_case{"one_image", one_image},
+                                           sweep_case{"several_images", several_images},
+                                           sweep_case{"local_and_global_tables", local_and_global_tables},
+                                           sweep_case{"local_tables_only", local_tables_only},
+                                           sweep_case{"extensions_and_interlace", extensions_and_interlace},
+                                           sweep_case{"interlaced", interlaced}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -16,10 +17,10 @@ namespace harness {
 namespace {
 
 bytes drain(std::FILE* f) {
-    bytes b;
     std::fflush(f);
+    bytes b(static_cast<std::size_t>(std::ftell(f)));
     std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<std::uint8_t>(c));
+    if (!b.empty() && std::fread(b.data(), 1, b.size(), f) != b.size()) b.clear();
     return b;
 }
 
@@ -37,14 +38,29 @@ bytes cat(std::initializer_list<bytes> parts) {
 }
 
 pass_result run_pass(int role, const bytes& file) {
+    join_result j = run_passes({{role, file}});
+    if (!j.out.empty()) j.out.pop_back();  // the trailer
+    return {j.results[0], j.out};
+}
+
+join_result run_passes(const std::vector<role_and_file>& files) {
     std::string path = temp_input_path();
-    testgif::write_file(path, file);
     ofile = std::tmpfile();
     int saved_verb = verb;
     verb = 0;
-    pass_result r;
-    r.result = gif_read(role, path.c_str());
+    join_result r;
+    for (const role_and_file& f : files) {
+        testgif::write_file(path, f.file);
+        auto start = std::chrono::steady_clock::now();
+        r.results.push_back(gif_read(f.role, path.c_str()));
+        r.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
     verb = saved_verb;
+    for (int read : r.results)
+        if (read) {
+            std::fputc(0x3B, ofile);
+            break;
+        }
     r.out = drain(ofile);
     std::fclose(ofile);
     ofile = nullptr;

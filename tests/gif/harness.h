@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <vector>
 
 #include "gif_writer.h"
 
@@ -19,6 +20,20 @@ struct pass_result {
 // Writes file to a temporary path and runs gif_read on it in the given
 // role, collecting what it writes.
 pass_result run_pass(int role, const bytes& file);
+
+// Runs gif_read on each file in turn, each in its role, into one output,
+// and ends the output with the trailer when any file was read, as the
+// driver does.
+struct join_result {
+    std::vector<int> results;
+    bytes out;
+    double seconds = 0;  // spent in gif_read
+};
+struct role_and_file {
+    int role;
+    bytes file;
+};
+join_result run_passes(const std::vector<role_and_file>& files);
 
 // Runs image_data_copy on input; also reports the input byte after it.
 struct copy_result {

@@ -17,7 +17,7 @@ struct reader {
 int read_memory(GifFileType* gif, GifByteType* buf, int n) {
     auto* r = static_cast<reader*>(gif->UserData);
     std::size_t count = std::min(static_cast<std::size_t>(n), r->file->size() - r->pos);
-    std::memcpy(buf, r->file->data() + r->pos, count);
+    if (count) std::memcpy(buf, r->file->data() + r->pos, count);  // an empty file has no data()
     r->pos += count;
     return static_cast<int>(count);
 }
@@ -95,6 +95,52 @@ decoded decode_gif(const bytes& file) {
     }
     DGifCloseFile(gif, &err);
     return d;
+}
+
+walked walk_gif(const bytes& file) {
+    walked w;
+    reader r{&file, 0};
+    int err = 0;
+    GifFileType* gif = DGifOpen(&r, read_memory, &err);
+    if (!gif) {
+        w.error = error_text(err);
+        return w;
+    }
+    bool after_control = false;
+    auto fail = [&] {
+        w.error = error_text(gif->Error);
+        DGifCloseFile(gif, &err);
+        return w;
+    };
+    for (;;) {
+        GifRecordType type;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR) return fail();
+        if (type == TERMINATE_RECORD_TYPE) break;
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return fail();
+            after_control = code == GRAPHICS_EXT_FUNC_CODE;
+            w.controls += after_control;
+            while (block)
+                if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return fail();
+        } else if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(gif) == GIF_ERROR) return fail();
+            ++w.images;
+            w.control_before_each = w.control_before_each && after_control;
+            after_control = false;
+            int code_size = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetCode(gif, &code_size, &block) == GIF_ERROR) return fail();
+            while (block)
+                if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return fail();
+        } else {
+            return fail();
+        }
+    }
+    w.ok = true;
+    DGifCloseFile(gif, &err);
+    return w;
 }
 
 decoded decode_gif_file(const std::string& path) {

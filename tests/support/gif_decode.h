@@ -33,4 +33,16 @@ struct decoded {
 decoded decode_gif(const bytes& file);
 decoded decode_gif_file(const std::string& path);
 
+// giflib's reading of the block structure alone, without decoding pixels,
+// so that images of any size cost nothing.
+struct walked {
+    bool ok = false;        // read through to the trailer without an error
+    std::string error;      // giflib's error text when not ok
+    int images = 0;         // image descriptors read (also before an error)
+    int controls = 0;       // graphic control extensions read
+    bool control_before_each = true;  // every image came right after a control block
+};
+
+walked walk_gif(const bytes& file);
+
 }  // namespace testgif

@@ -1,0 +1,335 @@
+// Fuzz target: the file pass on arbitrary bytes, in every frame role, with
+// an intact file after it (and before it, where the role needs a header
+// first). After every input it checks what the run must guarantee:
+// - the output is byte for byte what an independent reading of the input
+//   says the pass writes: frames whose data are the input's sub-blocks up
+//   to the end-of-information code, each behind one frame control block,
+//   then the intact file's frames;
+// - giflib reads the output's block structure to the trailer, one image
+//   per control block; and when giflib decodes the input, it decodes the
+//   output to the same pixels;
+// - the only console text is "Not a GIF file", exactly when the pass
+//   refuses the file;
+// - the inputs are never opened for writing nor changed, and no file
+//   descriptor is left open.
+// Any failure prints what went wrong and aborts, which the fuzzer reports.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "gif/gif.h"
+#include "gif_decode.h"
+#include "gif_scan.h"
+#include "gif_writer.h"
+
+namespace {
+
+using testgif::bytes;
+
+void remove_workspace();
+
+[[noreturn]] void fail(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::fputs("invariant failed: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+    remove_workspace();
+    std::abort();
+}
+
+#define CHECK(cond, ...) \
+    do {                  \
+        if (!(cond)) fail(__VA_ARGS__); \
+    } while (0)
+
+// Frame delays of the run; 300 takes both bytes of the delay field.
+constexpr int frame_delay = 300, last_delay = 7;
+// Pixels giflib may be asked to decode for one input: its raster is
+// allocated whole, and a crafted descriptor can claim four billion.
+constexpr std::uint64_t pixel_budget = 1 << 20;
+constexpr std::uint32_t change_events = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
+
+// A file with a full global table, so that reading it leaves the saved
+// colours in a known state, and with a local table and interlacing.
+bytes intact_file() {
+    testgif::image_spec second = testgif::picture(5, 4, 4, 3, testgif::palette(4, 4));
+    second.interlace = true;
+    second.left = 2;
+    return testgif::gif_builder()
+        .header(8, 6, testgif::palette(256, 1))
+        .image(testgif::picture(8, 6, 200, 2))
+        .gce({2, false, true, 3, 9})
+        .image(second)
+        .trailer()
+        .data();
+}
+
+struct workspace {
+    std::string dir, input, intact, output, console;
+    bytes intact_bytes;
+    testgif::scanned_file intact_scan;
+    testgif::decoded intact_decoded;
+    std::FILE* out = nullptr;
+    int watch = -1;
+    testgif::saved_colours saved;  // what the program holds after the last pass
+};
+
+std::string scratch_root() {
+    for (const char* dir : {static_cast<const char*>(std::getenv("TMPDIR")), "/dev/shm", "/tmp"}) {
+        struct stat st;
+        if (dir && *dir && stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && access(dir, W_OK) == 0) return dir;
+    }
+    return ".";
+}
+
+workspace* ws = nullptr;
+
+void remove_workspace() {
+    if (!ws) return;
+    for (const std::string* f : {&ws->input, &ws->intact, &ws->output, &ws->console}) unlink(f->c_str());
+    rmdir(ws->dir.c_str());
+}
+
+void write_input(const std::string& path, const std::uint8_t* p, std::size_t n) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    CHECK(fd >= 0, "cannot create %s", path.c_str());
+    for (std::size_t done = 0; done < n;) {
+        ssize_t w = write(fd, p + done, n - done);
+        CHECK(w > 0, "cannot write %s", path.c_str());
+        done += static_cast<std::size_t>(w);
+    }
+    close(fd);
+}
+
+bytes read_back(int fd) {
+    struct stat st;
+    CHECK(fstat(fd, &st) == 0, "fstat failed");
+    bytes b(static_cast<std::size_t>(st.st_size));
+    CHECK(pread(fd, b.data(), b.size(), 0) == static_cast<ssize_t>(b.size()), "short read back");
+    return b;
+}
+
+int open_descriptors() {
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return -1;
+    int n = 0;
+    while (readdir(d)) ++n;
+    closedir(d);
+    return n;
+}
+
+// Reads the events queued on the watched inputs; returns the mask of the
+// first, 0 when there was none.
+std::uint32_t take_events() {
+    alignas(inotify_event) char buf[4096];
+    std::uint32_t first = 0;
+    for (ssize_t n; (n = read(ws->watch, buf, sizeof buf)) > 0;)
+        if (!first) first = reinterpret_cast<const inotify_event*>(buf)->mask;
+    return first;
+}
+
+void setup() {
+    ws = new workspace;
+    std::string tmpl = scratch_root() + "/reeljoin-fuzz-XXXXXX";
+    CHECK(mkdtemp(&tmpl[0]), "cannot make a scratch directory");
+    ws->dir = tmpl;
+    ws->input = ws->dir + "/input.gif";
+    ws->intact = ws->dir + "/intact.gif";
+    ws->output = ws->dir + "/out.gif";
+    ws->console = ws->dir + "/console.txt";
+    std::atexit(remove_workspace);
+
+    ws->intact_bytes = intact_file();
+    write_input(ws->intact, ws->intact_bytes.data(), ws->intact_bytes.size());
+    write_input(ws->input, nullptr, 0);
+    ws->intact_scan = testgif::scan_gif(ws->intact_bytes);
+    ws->intact_decoded = testgif::decode_gif(ws->intact_bytes);
+    CHECK(ws->intact_decoded.ok, "the intact file does not decode");
+
+    // The program's console goes to a file that is read after every pass.
+    int console = open(ws->console.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    CHECK(console >= 0 && dup2(console, STDOUT_FILENO) >= 0, "cannot redirect the console");
+    close(console);
+
+    ws->out = std::fopen(ws->output.c_str(), "w+b");
+    CHECK(ws->out, "cannot open the output");
+    ws->watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    CHECK(ws->watch >= 0, "inotify unavailable");
+    CHECK(inotify_add_watch(ws->watch, ws->input.c_str(), change_events) >= 0 &&
+              inotify_add_watch(ws->watch, ws->intact.c_str(), change_events) >= 0,
+          "cannot watch the inputs");
+
+    verb = 0;
+    loop_delay = frame_delay;
+    loop_end_delay = last_delay;
+    // One pass of the intact file leaves its table as the saved colours.
+    ofile = ws->out;
+    gif_read(1, ws->intact.c_str());
+    ofile = nullptr;
+    ws->saved = ws->intact_scan.global_table;
+}
+
+std::string console_text() {
+    std::fflush(stdout);
+    char buf[256];
+    ssize_t n = pread(STDOUT_FILENO, buf, sizeof buf, 0);
+    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+void clear_console() {
+    std::fflush(stdout);
+    CHECK(ftruncate(STDOUT_FILENO, 0) == 0 && lseek(STDOUT_FILENO, 0, SEEK_SET) == 0, "cannot reset the console");
+}
+
+// One run: the passes in order into a fresh output, then the trailer, as
+// the driver does it; the output must match the model's bytes.
+struct run {
+    const char* name;
+    const testgif::scanned_file& fuzzed;
+    bytes expected, out;
+    int frames = 0;
+    std::vector<int> code_sizes;  // of the output's frames, in order
+
+    run(const char* n, const testgif::scanned_file& f) : name(n), fuzzed(f) {
+        std::fflush(ws->out);
+        CHECK(ftruncate(fileno(ws->out), 0) == 0, "cannot empty the output");
+        std::rewind(ws->out);
+        ofile = ws->out;
+    }
+
+    // Reads one file; returns the pass's result.
+    int pass(bool is_fuzzed, int role) {
+        const testgif::scanned_file& f = is_fuzzed ? fuzzed : ws->intact_scan;
+        const std::string& path = is_fuzzed ? ws->input : ws->intact;
+        clear_console();
+        int result = gif_read(role, path.c_str());
+        std::string console = console_text();
+        CHECK(result == (f.is_gif ? 1 : 0), "%s: %s file in role %d returned %d", name,
+              is_fuzzed ? "fuzzed" : "intact", role, result);
+        CHECK(console == (result ? "" : "Not a GIF file\n"), "%s: role %d printed \"%s\"", name, role,
+              console.c_str());
+        bytes mine = testgif::expected_pass(f, role, role == role_last ? last_delay : frame_delay, ws->saved);
+        expected.insert(expected.end(), mine.begin(), mine.end());
+        if (f.is_gif)
+            for (const auto& im : f.images) code_sizes.push_back(im.code_size);
+        return result;
+    }
+
+    void finish() {
+        if (!expected.empty()) {
+            std::fputc(0x3B, ofile);
+            expected.push_back(0x3B);
+        }
+        ofile = nullptr;
+        std::fflush(ws->out);
+        out = read_back(fileno(ws->out));
+        if (out != expected) {
+            std::size_t at = testgif::first_difference(out, expected);
+            fail("%s: output differs from the model at byte %zu (output %zu bytes, model %zu)", name, at,
+                 out.size(), expected.size());
+        }
+        frames = static_cast<int>(code_sizes.size());
+        if (out.empty()) return;
+        // giflib takes codes of at most 8 bits: it stops at the first frame
+        // with a larger minimum code size; up to there it must agree.
+        int readable = 0;
+        while (readable < frames && code_sizes[static_cast<std::size_t>(readable)] <= 8) ++readable;
+        testgif::walked w = testgif::walk_gif(out);
+        if (readable == frames)
+            CHECK(w.ok, "%s: giflib cannot read the output: %s", name, w.error.c_str());
+        else
+            CHECK(!w.ok, "%s: giflib read a frame with a code size above 8", name);
+        CHECK(w.images == readable, "%s: giflib read %d images, expected %d", name, w.images, readable);
+        CHECK(w.control_before_each, "%s: an image without its control block", name);
+        CHECK(w.controls == (w.ok ? frames : readable + 1), "%s: %d control blocks for %d images", name,
+              w.controls, w.images);
+    }
+};
+
+std::uint64_t pixels_of(const testgif::scanned_file& f) {
+    std::uint64_t total = 0;
+    for (const auto& im : f.images)
+        total += std::uint64_t(im.descriptor[4] | im.descriptor[5] << 8) * (im.descriptor[6] | im.descriptor[7] << 8);
+    return total;
+}
+
+// When giflib reads the fuzzed file to its trailer, it finds the images the
+// scan found. When it also decodes them, the output of the first-role run
+// holds the same pictures, then the intact file's, pixel for pixel.
+void expect_same_pictures(const bytes& input, const testgif::scanned_file& scan, const run& first) {
+    testgif::walked walk = testgif::walk_gif(input);
+    if (!walk.ok) return;
+    CHECK(walk.images == static_cast<int>(scan.images.size()), "giflib reads %d images, the scan %zu", walk.images,
+          scan.images.size());
+    if (pixels_of(scan) + pixels_of(ws->intact_scan) > pixel_budget) return;
+    testgif::decoded in = testgif::decode_gif(input);
+    // giflib 5.2.1 decoding a whole file reads one sub-block too many after
+    // an extension whose first sub-block is empty, and then loses its way.
+    if (!in.ok || in.frames.size() != scan.images.size()) return;
+    testgif::decoded out = testgif::decode_gif(first.out);
+    CHECK(out.ok, "giflib decodes the input but not the output: %s", out.error.c_str());
+    std::vector<const testgif::frame*> want;
+    for (const auto& f : in.frames) want.push_back(&f);
+    for (const auto& f : ws->intact_decoded.frames) want.push_back(&f);
+    CHECK(out.frames.size() == want.size(), "output has %zu frames, expected %zu", out.frames.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const testgif::frame &a = *want[i], &b = out.frames[i];
+        CHECK(a.pixels == b.pixels && a.width == b.width && a.height == b.height && a.left == b.left &&
+                  a.top == b.top && a.interlace == b.interlace,
+              "frame %zu decodes differently", i);
+        CHECK(a.colours.empty() || a.colours == b.colours, "frame %zu has other colours", i);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (!ws) setup();
+    int descriptors = open_descriptors();
+    bytes input(data, data + size);
+    write_input(ws->input, data, size);
+    take_events();  // those of writing it
+    testgif::scanned_file scan = testgif::scan_gif(input);
+
+    run first("first", scan);
+    int read = first.pass(true, role_first);
+    first.pass(false, read ? role_last : role_first);
+    first.finish();
+
+    run middle("middle", scan);
+    middle.pass(false, role_first);
+    read = middle.pass(true, 1);
+    middle.pass(false, read ? role_last : 1);
+    middle.finish();
+
+    run last("last", scan);
+    last.pass(false, role_first);
+    last.pass(true, role_last);
+    last.pass(false, role_last);
+    last.finish();
+
+    run single("single", scan);
+    if (single.pass(true, role_single)) single.pass(false, 1);
+    single.finish();
+
+    expect_same_pictures(input, scan, first);
+
+    std::uint32_t events = take_events();
+    CHECK(events == 0, "an input was opened for writing or changed (inotify mask 0x%x)", events);
+    int fd = open(ws->input.c_str(), O_RDONLY);
+    CHECK(fd >= 0 && read_back(fd) == input, "the fuzzed input was changed");
+    close(fd);
+    CHECK(open_descriptors() == descriptors, "a file descriptor was left open");
+    return 0;
+}
