@@ -18,6 +18,7 @@
 #include "gif/image_data.h"
 #include "gif/lzw_walker.h"
 #include "gif/stream.h"
+#include "gif_scan.h"
 #include "gif_writer.h"
 
 namespace {
@@ -31,27 +32,12 @@ struct image_stream {
     bytes blocks;
 };
 
-// The images of a GIF file, found by stepping over its blocks.
-std::vector<image_stream> images_of(const bytes& f) {
+// The images of a GIF file, as the tests' own block scan finds them.
+std::vector<image_stream> images_of(const bytes& file) {
     std::vector<image_stream> out;
-    auto table = [](std::uint8_t packed) { return (packed & 0x80) ? 3 * (2 << (packed & 7)) : 0; };
-    std::size_t at = 13 + table(f.size() > 10 ? f[10] : 0);
-    auto skip_blocks = [&](std::size_t p) {
-        while (p < f.size() && f[p] != 0) p += 1 + f[p];
-        return p + 1;
-    };
-    while (at < f.size()) {
-        if (f[at] == 0x21) {
-            at = skip_blocks(at + 2);
-        } else if (f[at] == 0x2C && at + 11 < f.size()) {
-            at += 10 + table(f[at + 9]);
-            std::size_t start = at + 1;
-            at = skip_blocks(start);
-            if (at > f.size()) break;
-            out.push_back({f[start - 1], bytes(f.begin() + start, f.begin() + at)});
-        } else {
-            break;
-        }
+    for (const testgif::scanned_image& im : testgif::scan_gif(file).images) {
+        out.push_back({im.code_size, im.data});
+        out.back().blocks.push_back(0);
     }
     return out;
 }
