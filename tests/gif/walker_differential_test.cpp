@@ -1,4 +1,5 @@
-// The run-at-a-time walker against the plain code-at-a-time one, on random
+// The run-at-a-time walker against the plain code-at-a-time counter of the
+// test support, on random
 // code streams: every minimum code size, clear and end codes anywhere, full
 // tables left uncleared, streams cut short, and sub-block boundaries
 // anywhere. Both must stop at the same place with the same registers, and
@@ -9,9 +10,9 @@
 
 #include "gif/code_scan.h"
 #include "gif/lzw_walker.h"
+#include "gif_scan.h"
 #include "gif_writer.h"
 #include "harness.h"
-#include "reference_walker.h"
 
 namespace {
 
@@ -32,22 +33,21 @@ const code_mix mixes[] = {
     {"random_codes_only", 0.0, 0.0, 3000},           // specials only by chance
 };
 
-// Codes at the width the code-at-a-time walker expects at each point, so
+// Codes at the width the code-at-a-time counter expects at each point, so
 // the stream means to it exactly what the generator chose.
 bytes random_stream(std::mt19937& rng, int code_size, const code_mix& mix) {
     std::uniform_real_distribution<double> chance(0, 1);
     int codes = std::uniform_int_distribution<int>(1, mix.max_codes)(rng);
-    reference_walker w;
-    reference_start(w, code_size);
+    testgif::code_counter w(code_size);
     testgif::bit_packer packer;
     for (int i = 0; i < codes; ++i) {
         double r = chance(rng);
-        int code = r < mix.clear ? w.clear_code
-                   : r < mix.clear + mix.end
-                       ? w.end_info_code
-                       : std::uniform_int_distribution<int>(0, (1 << w.coded_size) - 1)(rng);
-        packer.put(static_cast<unsigned>(code), w.coded_size);
-        reference_take_code(w, code);  // codes after an end code are sent on
+        unsigned code = r < mix.clear ? w.clear_code()
+                        : r < mix.clear + mix.end
+                            ? w.clear_code() + 1
+                            : std::uniform_int_distribution<unsigned>(0, (1u << w.width()) - 1)(rng);
+        packer.put(code, w.width());
+        w.code(code);  // codes after an end code are sent on
     }
     return packer.finish();
 }
@@ -58,12 +58,11 @@ struct walk_outcome {
 };
 
 walk_outcome walk_reference(const bytes& stream, int code_size) {
-    reference_walker w;
-    reference_start(w, code_size);
+    testgif::code_counter w(code_size);
     long end = -1;
     for (std::size_t i = 0; i < stream.size() && end < 0; ++i)
-        if (reference_walk(w, &stream[i], 1)) end = static_cast<long>(i + 1);
-    return {end, w.table_ptr, w.coded_size, w.coded_prev};
+        if (w.take(stream[i])) end = static_cast<long>(i + 1);
+    return {end, w.entries(), w.width(), w.previous()};
 }
 
 // Walks the stream in pieces that end at random bits, as the pass-through
@@ -88,8 +87,7 @@ walk_outcome walk_fast(const bytes& stream, int code_size, std::mt19937& rng) {
 // The pass-through as it stands written the simple way: read a sub-block,
 // write it, walk it; after the end code skip to the terminator.
 harness::copy_result reference_copy(const bytes& in, int code_size) {
-    reference_walker w;
-    reference_start(w, code_size);
+    testgif::code_counter w(code_size);
     harness::copy_result r{{}, 0, -1};
     std::size_t pos = 0;
     auto finish = [&](int result) {
@@ -105,7 +103,7 @@ harness::copy_result reference_copy(const bytes& in, int code_size) {
         if (len == 0) return ++pos, finish(1);
         if (pos + 1 + len > in.size()) return pos = in.size(), finish(0);
         if (!ended) r.out.insert(r.out.end(), in.begin() + pos, in.begin() + pos + 1 + len);
-        if (!ended) ended = reference_walk(w, &in[pos + 1], len);
+        for (std::size_t i = 0; i < len && !ended; ++i) ended = w.take(in[pos + 1 + i]);
         pos += 1 + len;
     }
 }

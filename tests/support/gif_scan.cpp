@@ -28,15 +28,15 @@ void code_counter::code(unsigned c) {
     if (c == clear_) {
         width_ = min_ + 1;
         next_ = static_cast<int>(clear_) + 2;
-        prev_ = false;
+        prev_ = -1;
     } else if (c == clear_ + 1) {
         ended_ = true;
     } else {
-        if (prev_ && next_ < 4096) {
+        if (prev_ >= 0 && next_ < 4096) {
             ++next_;
             if (next_ == (1 << width_) && width_ < 12) ++width_;
         }
-        prev_ = true;
+        prev_ = static_cast<int>(c);
     }
 }
 

@@ -20,14 +20,19 @@ public:
     // Takes one byte; returns true once the end-of-information code has
     // been read (bytes after it are not looked at).
     bool take(std::uint8_t byte);
+    // Acts on one code, as take() does for each code it completes.
+    void code(unsigned c);
     bool ended() const { return ended_; }
     int entries() const { return next_; }  // the number of the next table entry
+    int width() const { return width_; }   // bits of the next code
+    unsigned clear_code() const { return clear_; }
+    int previous() const { return prev_; }  // the last data code, -1 after a clear
 
 private:
-    void code(unsigned c);
     unsigned clear_;
     int min_, width_, next_;
-    bool prev_ = false, ended_ = false;
+    int prev_ = -1;
+    bool ended_ = false;
     std::uint32_t acc_ = 0;
     int bits_ = 0;
 };
