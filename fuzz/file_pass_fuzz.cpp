@@ -27,6 +27,7 @@
 #include <string>
 
 #include "gif/gif.h"
+#include "gif/layout.h"
 #include "gif_decode.h"
 #include "gif_scan.h"
 #include "gif_writer.h"
@@ -174,9 +175,9 @@ void setup() {
     loop_delay = frame_delay;
     loop_end_delay = last_delay;
     // One pass of the intact file leaves its table as the saved colours.
-    ofile = ws->out;
+    output_to(dup(fileno(ws->out)));
     gif_read(1, ws->intact.c_str());
-    ofile = nullptr;
+    close_output();
     ws->saved = ws->intact_scan.global_table;
 }
 
@@ -202,10 +203,9 @@ struct run {
     std::vector<int> code_sizes;  // of the output's frames, in order
 
     run(const char* n, const testgif::scanned_file& f) : name(n), fuzzed(f) {
-        std::fflush(ws->out);
-        CHECK(ftruncate(fileno(ws->out), 0) == 0, "cannot empty the output");
-        std::rewind(ws->out);
-        ofile = ws->out;
+        CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0,
+              "cannot empty the output");
+        output_to(dup(fileno(ws->out)));
     }
 
     // Reads one file; returns the pass's result.
@@ -228,11 +228,10 @@ struct run {
 
     void finish() {
         if (!expected.empty()) {
-            std::fputc(0x3B, ofile);
+            write_out(&layout::trailer, 1);
             expected.push_back(0x3B);
         }
-        ofile = nullptr;
-        std::fflush(ws->out);
+        CHECK(close_output(), "%s: the output could not be written", name);
         out = read_back(fileno(ws->out));
         if (out != expected) {
             std::size_t at = testgif::first_difference(out, expected);

@@ -95,7 +95,7 @@ void pass_through(benchmark::State& state, const stream_set& s) {
     bytes file;
     for (const image_stream& im : s.images) file.insert(file.end(), im.blocks.begin(), im.blocks.end());
     testgif::write_file(path, file);
-    ofile = std::fopen("/dev/null", "wb");
+    open_output("/dev/null");
     for (auto _ : state) {
         if (!open_input(path.c_str())) {
             state.SkipWithError("cannot open the stream file");
@@ -104,8 +104,7 @@ void pass_through(benchmark::State& state, const stream_set& s) {
         for (const image_stream& im : s.images) benchmark::DoNotOptimize(image_data_copy(im.code_size));
         close_input();
     }
-    std::fclose(ofile);
-    ofile = nullptr;
+    close_output();
     std::remove(path.c_str());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }

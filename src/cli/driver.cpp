@@ -1,5 +1,7 @@
 #include "cli/driver.h"
 
+#include <cstdio>
+
 #include "cli/census.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
@@ -9,10 +11,8 @@ namespace {
 
 // Flushes and closes the output; a write that failed on the way, or the
 // close itself, is reported once. Returns 1 when all of it was written.
-int close_output(const std::string& output) {
-    int ok = !std::ferror(ofile);
-    if (std::fclose(ofile) != 0) ok = 0;
-    ofile = nullptr;
+int finish_output(const std::string& output) {
+    int ok = close_output();
     if (!ok) std::printf("Unable to write output file: %s\n", output.c_str());
     return ok;
 }
@@ -43,14 +43,13 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
         std::printf("Output file is also an input: %s\n", output.c_str());
         return 1;
     }
-    ofile = open_output(output.c_str());
-    if (!ofile) {
+    if (!open_output(output.c_str())) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }
     int existing = names.empty() ? 0 : count_existing(names);
     int any = existing > 0 && read_inputs(names, existing);
     if (any) write_out(&layout::trailer, 1);
-    int written = close_output(output);
+    int written = finish_output(output);
     return any && written ? 0 : 1;
 }

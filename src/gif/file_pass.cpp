@@ -1,5 +1,6 @@
 // The per-file pass: header, then the block loop that re-frames every image
 // and skips everything else.
+#include <cstdio>
 #include <cstring>
 
 #include "gif/frame.h"

@@ -3,7 +3,7 @@
 // the run settings that the command line fills in before any file is read.
 #pragma once
 
-#include <cstdio>
+#include "gif/output.h"
 
 // Frame role, passed to gif_read. Zero and positive values come from the
 // driver's count of files read so far; the negative ones are fixed.
@@ -16,7 +16,7 @@ constexpr int role_single = -2;  // header and global table but no looping block
 extern int verb;            // 1: print "Processing: NAME" per file
 extern int loop_delay;      // frame delay, hundredths of a second
 extern int loop_end_delay;  // delay of the last file's frames
-extern std::FILE* ofile;    // the output stream, owned by the driver
+// ofile, the output stream, is declared in gif/output.h.
 
 // Reads one input file and writes its contribution to ofile. Returns 1 when
 // the file was read (to its trailer, the end of its data or a byte that

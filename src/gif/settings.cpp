@@ -3,4 +3,3 @@
 int verb = 1;
 int loop_delay = 20;
 int loop_end_delay = 80;
-std::FILE* ofile = nullptr;

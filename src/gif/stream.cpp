@@ -8,17 +8,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "gif/gif.h"
 
 std::uint8_t data[data_capacity];
 input_stream ifile;
 
 namespace {
-
-// One output is open at a time. The buffer is given to stdio: asked only
-// for a size, stdio would keep its small default.
-constexpr std::size_t output_buffer_size = 256 * 1024;
-char output_buffer[output_buffer_size];
 
 // Reads what the file gives into the free space after end.
 void read_more() {
@@ -71,12 +65,6 @@ std::size_t input_fill(std::size_t n) {
     return ifile.end - ifile.pos;
 }
 
-std::FILE* open_output(const char* path) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (f) std::setvbuf(f, output_buffer, _IOFBF, output_buffer_size);
-    return f;
-}
-
 int read_exact(std::uint8_t* p, std::size_t n) {
     while (n > 0) {
         std::size_t got = std::min(input_fill(std::min(n, input_block_size)), n);
@@ -92,10 +80,6 @@ int read_exact(std::uint8_t* p, std::size_t n) {
 int read_byte() {
     if (ifile.pos == ifile.end && input_fill(1) == 0) return -1;
     return ifile.buf[ifile.pos++];
-}
-
-void write_out(const std::uint8_t* p, std::size_t n) {
-    std::fwrite(p, 1, n, ofile);
 }
 
 int skip_sub_blocks() {

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include "gif/output.h"
 
 constexpr std::size_t data_capacity = 2000;  // fits the largest block assembled
 extern std::uint8_t data[data_capacity];     // shared I/O buffer
@@ -30,18 +30,11 @@ void close_input();
 // the input ends first. Returns how many wait, which may be fewer than n.
 std::size_t input_fill(std::size_t n);
 
-// Opens the output with a buffer large enough to move data in big blocks.
-std::FILE* open_output(const char* path);
-
 // Reads exactly n bytes into p: 1 when all of them arrived, else 0.
 int read_exact(std::uint8_t* p, std::size_t n);
 
 // The next input byte, or -1 at the end of the input.
 int read_byte();
-
-// Appends to ofile. A failed write stays in ofile's error indicator, which
-// the driver checks when it closes the output.
-void write_out(const std::uint8_t* p, std::size_t n);
 
 // Skips data sub-blocks up to and including the zero length byte. Returns 1
 // when that byte was read, 0 when the input ended first.

@@ -10,17 +10,28 @@
 
 #include "gif/gif.h"
 #include "gif/image_data.h"
+#include "gif/layout.h"
 #include "gif/stream.h"
 
 namespace harness {
 
 namespace {
 
+// Sends the program's output to a scratch file.
+std::FILE* output_to_scratch() {
+    std::FILE* f = std::tmpfile();
+    output_to(dup(fileno(f)));
+    return f;
+}
+
+// Closes the program's output and reads back what it wrote.
 bytes drain(std::FILE* f) {
-    std::fflush(f);
+    close_output();
+    std::fseek(f, 0, SEEK_END);
     bytes b(static_cast<std::size_t>(std::ftell(f)));
     std::rewind(f);
     if (!b.empty() && std::fread(b.data(), 1, b.size(), f) != b.size()) b.clear();
+    std::fclose(f);
     return b;
 }
 
@@ -45,7 +56,7 @@ pass_result run_pass(int role, const bytes& file) {
 
 join_result run_passes(const std::vector<role_and_file>& files) {
     std::string path = temp_input_path();
-    ofile = std::tmpfile();
+    std::FILE* scratch = output_to_scratch();
     int saved_verb = verb;
     verb = 0;
     join_result r;
@@ -58,12 +69,10 @@ join_result run_passes(const std::vector<role_and_file>& files) {
     verb = saved_verb;
     for (int read : r.results)
         if (read) {
-            std::fputc(0x3B, ofile);
+            write_out(&layout::trailer, 1);
             break;
         }
-    r.out = drain(ofile);
-    std::fclose(ofile);
-    ofile = nullptr;
+    r.out = drain(scratch);
     std::remove(path.c_str());
     return r;
 }
@@ -71,7 +80,7 @@ join_result run_passes(const std::vector<role_and_file>& files) {
 copy_result copy_image_data(const bytes& input, int code_size) {
     std::string path = temp_input_path();
     testgif::write_file(path, input);
-    ofile = std::tmpfile();
+    std::FILE* scratch = output_to_scratch();
     copy_result r;
     r.result = 0;
     r.next = -2;
@@ -80,9 +89,7 @@ copy_result copy_image_data(const bytes& input, int code_size) {
         r.next = read_byte();
         close_input();
     }
-    r.out = drain(ofile);
-    std::fclose(ofile);
-    ofile = nullptr;
+    r.out = drain(scratch);
     std::remove(path.c_str());
     return r;
 }
