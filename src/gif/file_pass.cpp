@@ -50,24 +50,53 @@ int skip_extension(frame_control& pending) {
     if (len <= 0) return len == 0;
     if (!read_exact(data, static_cast<std::size_t>(len))) return 0;
     if (static_cast<std::size_t>(len) >= control_data_size)
-        pending = frame_control{1, data[control_packed], data[control_index]};
+        pending = frame_control{1, data[control_packed], data[control_index], get_u16(data + control_delay)};
     return skip_sub_blocks();
 }
 
+// The frames one file has written so far, and where the first one's
+// control block went.
+struct file_frames {
+    int count = 0;
+    std::uint64_t first_at = 0;
+    int first_delay = 0;
+};
+
+// With keep_delays, a still (a file of one image without a delay of its
+// own) shows for the run's delay: alone it would show for ever, and a
+// sequence of stills must step. Frames of an animation keep their own,
+// even 0, which viewers show as 10 hundredths, as they did before.
+void time_still(const file_frames& frames, int run_delay) {
+    if (!keep_delays || frames.count != 1 || frames.first_delay != 0) return;
+    std::uint8_t delay[2];
+    put_u16(delay, run_delay);
+    rewrite_output(frames.first_at + frame_control_delay, delay, sizeof delay);
+}
+
+// Reads the blocks up to the trailer or the end of the input.
 void block_loop(int role, const screen_info& screen) {
-    int delay = role == role_last ? loop_end_delay : loop_delay;
+    int run_delay = role == role_last ? loop_end_delay : loop_delay;
     frame_control pending;
+    file_frames frames;
     for (;;) {
         int introducer = read_byte();
         if (introducer == extension) {
-            if (!skip_extension(pending)) return;
+            if (!skip_extension(pending)) break;
         } else if (introducer == image_separator) {
-            if (!reframe_image(delay, pending, screen)) return;
+            int delay = keep_delays ? pending.delay : run_delay;
+            std::uint64_t at = output_position();
+            int go_on = reframe_image(delay, pending, screen);
+            if (output_position() > at && frames.count++ == 0) {
+                frames.first_at = at;
+                frames.first_delay = delay;
+            }
+            if (!go_on) break;
             pending = frame_control{};
         } else {
-            return;  // trailer, end of input, or a byte that starts no block
+            break;  // trailer, end of input, or a byte that starts no block
         }
     }
+    time_still(frames, run_delay);
 }
 
 }  // namespace

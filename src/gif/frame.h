@@ -11,6 +11,7 @@ struct frame_control {
     int present = 0;
     std::uint8_t packed = 0;
     std::uint8_t index = 0;
+    int delay = 0;  // hundredths of a second; 0 when not given
 };
 
 // The current file's screen: size field and entry count of its global

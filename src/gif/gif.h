@@ -16,6 +16,7 @@ constexpr int role_single = -2;  // header and global table but no looping block
 extern int verb;            // 1: print "Processing: NAME" per file
 extern int loop_delay;      // frame delay, hundredths of a second
 extern int loop_end_delay;  // delay of the last file's frames
+extern int keep_delays;     // 1: frames keep the delays of their own control extensions
 // ofile, the output stream, is declared in gif/output.h.
 
 // Reads one input file and writes its contribution to ofile. Returns 1 when

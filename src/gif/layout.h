@@ -43,6 +43,7 @@ constexpr std::size_t image_packed = 8;
 // Graphic control extension, first sub-block: packed, delay (2), transparent index.
 constexpr std::size_t control_data_size = 4;
 constexpr std::size_t control_packed = 0;
+constexpr std::size_t control_delay = 1;
 constexpr std::size_t control_index = 3;
 constexpr std::uint8_t control_transparent = 0x01;
 constexpr std::uint8_t control_disposal = 0x1C;
@@ -69,6 +70,8 @@ constexpr std::uint8_t loop_block[loop_block_size] = {
 // each behind its length byte, ended by a zero length byte.
 constexpr std::size_t max_sub_block = 255;
 constexpr std::uint8_t block_terminator = 0x00;
+
+inline int get_u16(const std::uint8_t* p) { return p[0] | p[1] << 8; }
 
 // Stores the low 16 bits of value.
 inline void put_u16(std::uint8_t* p, int value) {

@@ -3,3 +3,4 @@
 int verb = 1;
 int loop_delay = 20;
 int loop_end_delay = 80;
+int keep_delays = 0;

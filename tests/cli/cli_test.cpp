@@ -145,7 +145,16 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"input_is_a_directory", "-s sub a.gif", "Unable to open GIF file: sub\n", 0, "out.gif", {20, 20}, 0},
         run_case{"input_is_a_fifo_without_writer", "-s fifo a.gif", not_gif, 0, "out.gif", {20, 20}, 0},
         run_case{"input_is_a_device", "-s a.gif /dev/null", not_gif, 0, "out.gif", {20, 20}, 0},
-        run_case{"input_is_a_pipe", "-s a.gif <(cat b.gif)", "", 0, "out.gif", {20, 20, 80}, 0}),
+        run_case{"input_is_a_pipe", "-s a.gif <(cat b.gif)", "", 0, "out.gif", {20, 20, 80}, 0},
+        // Long options, anywhere before "--". a.gif is an animation
+        // without delays of its own, b.gif and c.gif are stills.
+        run_case{"keep_delays_after_the_names", "a.gif b.gif c.gif --keep-delays", pa + pb + pc, 0, "out.gif", {0, 0, 20, 80}, 0},
+        run_case{"long_option_keeps_short_ones_open", "--keep-delays -s -e 9 a.gif b.gif", "", 0, "out.gif", {0, 0, 9}, 0},
+        run_case{"help_after_a_long_option", "--keep-delays -h", usage, 0, none, {}, -1},
+        run_case{"double_dash_ends_options", "-s -- --keep-delays a.gif", "Unable to open GIF file: --keep-delays\n", 0, "out.gif", {20, 20}, -1},
+        run_case{"option_value_may_start_with_dashes", "-s -o --x.gif a.gif b.gif", "", 0, "--x.gif", {20, 20, 80}, 0},
+        run_case{"unknown_long_option", "-o x.gif a.gif --fast", "Unknown option: --fast\n", 1, none, {}, -1},
+        run_case{"unknown_long_option_truncates_nothing", "-o b.gif --keep-delays=1 a.gif", "Unknown option: --keep-delays=1\n", 1, "b.gif", {-1}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The input named as output is left exactly as it was.
