@@ -1,0 +1,135 @@
+#include "gif_play.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace testgif {
+namespace {
+
+constexpr std::uint32_t opaque = 0xFF000000u;
+
+std::uint32_t colour(const bytes& table, int index) {
+    std::size_t at = static_cast<std::size_t>(index) * 3;
+    if (at + 2 >= table.size()) return opaque;  // beyond the table: black
+    return opaque | std::uint32_t(table[at]) << 16 | std::uint32_t(table[at + 1]) << 8 | table[at + 2];
+}
+
+// Display row of each stored row: interlaced images store every 8th row from
+// 0, then every 8th from 4, every 4th from 2 and every 2nd from 1.
+std::vector<int> display_rows(int height, bool interlace) {
+    std::vector<int> rows;
+    static const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < (interlace ? 4 : 1); ++pass)
+        for (int y = interlace ? start[pass] : 0; y < height; y += interlace ? step[pass] : 1)
+            rows.push_back(y);
+    return rows;
+}
+
+// The frame's rectangle clipped to the canvas, as [x0, x1) x [y0, y1).
+struct rect { int x0, y0, x1, y1; };
+
+rect clip(const frame& f, const snapshot& canvas) {
+    return {std::min(f.left, canvas.width), std::min(f.top, canvas.height),
+            std::min(f.left + f.width, canvas.width), std::min(f.top + f.height, canvas.height)};
+}
+
+void draw(const frame& f, snapshot& canvas) {
+    const std::vector<int> rows = display_rows(f.height, f.interlace);
+    for (int r = 0; r < f.height; ++r) {
+        int y = f.top + rows[r];
+        if (y >= canvas.height) continue;
+        for (int c = 0; c < f.width && f.left + c < canvas.width; ++c) {
+            std::size_t i = static_cast<std::size_t>(r) * f.width + c;
+            if (i >= f.pixels.size()) return;
+            if (f.pixels[i] == f.transparent) continue;
+            canvas.pixels[static_cast<std::size_t>(y) * canvas.width + f.left + c] = colour(f.colours, f.pixels[i]);
+        }
+    }
+}
+
+std::string hex(std::uint32_t v) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "%08X", v);
+    return buf;
+}
+
+}  // namespace
+
+bool operator==(const snapshot& a, const snapshot& b) {
+    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+timeline play(const decoded& gif) {
+    timeline out;
+    snapshot canvas{gif.width, gif.height,
+                   std::vector<std::uint32_t>(static_cast<std::size_t>(gif.width) * gif.height, 0)};
+    for (const frame& f : gif.frames) {
+        const snapshot before = f.disposal == 3 ? canvas : snapshot{};
+        draw(f, canvas);
+        int delay = std::max(f.delay, 0);
+        out.push_back({canvas, delay <= 1 ? 10 : delay});
+        const rect r = clip(f, canvas);
+        if (f.disposal != 2 && f.disposal != 3) continue;
+        for (int y = r.y0; y < r.y1; ++y)
+            for (int x = r.x0; x < r.x1; ++x) {
+                std::size_t i = static_cast<std::size_t>(y) * canvas.width + x;
+                canvas.pixels[i] = f.disposal == 2 ? 0 : before.pixels[i];
+            }
+    }
+    return out;
+}
+
+timeline merge_repeats(timeline t) {
+    timeline out;
+    for (shown& s : t) {
+        if (!out.empty() && out.back().pic == s.pic)
+            out.back().time += s.time;
+        else
+            out.push_back(std::move(s));
+    }
+    return out;
+}
+
+snapshot place(const snapshot& p, int width, int height, int left, int top) {
+    snapshot out{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, 0)};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (left + x >= 0 && left + x < width && top + y >= 0 && top + y < height)
+                out.pixels[static_cast<std::size_t>(top + y) * width + left + x] =
+                    p.pixels[static_cast<std::size_t>(y) * p.width + x];
+    return out;
+}
+
+timeline place(const timeline& t, int width, int height, int left, int top) {
+    timeline out;
+    for (const shown& s : t) out.push_back({place(s.pic, width, height, left, top), s.time});
+    return out;
+}
+
+timeline concat(const std::vector<timeline>& inputs) {
+    timeline out;
+    for (const timeline& t : inputs) out.insert(out.end(), t.begin(), t.end());
+    return out;
+}
+
+std::string compare(const timeline& expected, const timeline& actual) {
+    const timeline e = merge_repeats(expected), a = merge_repeats(actual);
+    for (std::size_t i = 0; i < std::min(e.size(), a.size()); ++i) {
+        const std::string at = "picture " + std::to_string(i) + ": ";
+        const snapshot &ep = e[i].pic, &ap = a[i].pic;
+        if (ep.width != ap.width || ep.height != ap.height)
+            return at + "size " + std::to_string(ap.width) + "x" + std::to_string(ap.height) +
+                   ", expected " + std::to_string(ep.width) + "x" + std::to_string(ep.height);
+        for (std::size_t p = 0; p < ep.pixels.size(); ++p)
+            if (ep.pixels[p] != ap.pixels[p])
+                return at + "pixel (" + std::to_string(p % ep.width) + "," + std::to_string(p / ep.width) +
+                       ") is " + hex(ap.pixels[p]) + ", expected " + hex(ep.pixels[p]);
+        if (e[i].time != a[i].time)
+            return at + "shown for " + std::to_string(a[i].time) + ", expected " + std::to_string(e[i].time);
+    }
+    if (e.size() != a.size())
+        return std::to_string(a.size()) + " pictures after merging repeats, expected " + std::to_string(e.size());
+    return "";
+}
+
+}  // namespace testgif

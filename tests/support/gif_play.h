@@ -1,0 +1,54 @@
+// Plays a decoded GIF the way viewers show it: one canvas snapshot per frame,
+// with the time it stays on screen, so that tests can check that a joined file
+// plays like its inputs did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gif_decode.h"
+
+namespace testgif {
+
+// A canvas as shown. A pixel is 0 when transparent, else 0xFF000000 | r<<16 | g<<8 | b,
+// so transparent pixels compare equal whatever colour they once had.
+struct snapshot {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;  // row by row, top to bottom
+};
+
+bool operator==(const snapshot& a, const snapshot& b);
+inline bool operator!=(const snapshot& a, const snapshot& b) { return !(a == b); }
+
+struct shown {
+    snapshot pic;
+    int time = 0;  // hundredths of a second, after rounding (delays 0 and 1 show as 10)
+};
+
+using timeline = std::vector<shown>;
+
+// One pass through the frames, without looping. The canvas is the logical
+// screen and starts transparent. Each frame draws its non-transparent pixels,
+// clipped to the canvas, is shown for its delay and then disposed of: 2 clears
+// its rectangle, 3 restores what the rectangle held before, anything else
+// leaves it. An index beyond the colour table draws opaque black; a frame
+// without a graphic control extension has delay 0 and no transparency.
+timeline play(const decoded& gif);
+
+// Consecutive equal pictures become one, shown for the sum of their times.
+timeline merge_repeats(timeline t);
+
+// `p` at (left, top) on a transparent width x height canvas, clipped to it.
+snapshot place(const snapshot& p, int width, int height, int left, int top);
+timeline place(const timeline& t, int width, int height, int left, int top);
+
+// What a join of the inputs should play: their timelines one after another.
+// Each must already be on the joined canvas (see place()).
+timeline concat(const std::vector<timeline>& inputs);
+
+// Compares after merging repeats. Returns "" when equal, else a short account
+// of the first difference: index, times, sizes or the first differing pixel.
+std::string compare(const timeline& expected, const timeline& actual);
+
+}  // namespace testgif
