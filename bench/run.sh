@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Benchmarks reeljoin against copying the same bytes with cat (the floor) and
 # against a join that decodes and re-encodes every pixel (bench/reencode.cpp),
-# on a 43 MB set of three GIFs and on the same files named ten times. Prints a
-# Markdown table of median wall time, throughput and peak resident memory,
-# then PASS/FAIL for each speed and memory target.
+# on a 43 MB set of three GIFs, on the same files named ten times, and on a
+# sequence of 10,000 single-frame GIFs of about 3 KB each. reeljoin is timed
+# in its default mode and, on the 43 MB set and the sequence, with
+# --keep-delays --fit. Prints a Markdown table of median wall time,
+# throughput and peak resident memory, then PASS/FAIL for each speed and
+# memory target. A mode that fails is reported as failed and the run goes on.
 #
 # Environment: RUNS (timed runs per tool and set, default 5), BASELINE_RUNS
 # (timed runs of the re-encoding join, default 3: it takes seconds to
-# minutes), BENCH_DIR (work directory, default build-bench).
+# minutes), SKIP_REENCODE (1 leaves the re-encoding join out), BENCH_DIR
+# (work directory, default build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-5}
 baseline_runs=${BASELINE_RUNS:-3}
+skip_reencode=${SKIP_REENCODE:-0}
 work=${BENCH_DIR:-build-bench}
 tools=$work/tools
 inputs=$work/inputs
@@ -48,6 +53,7 @@ build_tool() {
 build_tool timeit
 build_tool reencode -lgif
 build_tool framecount -lgif
+build_tool splitgif
 
 # The inputs are made once and reused; each is written under a temporary
 # name first, so a generation that was cut short is not taken for an input.
@@ -65,9 +71,37 @@ make_input b mandelbrot=s=640x480:rate=25
 # the same bytes on every machine.
 make_input c cellauto=s=640x480:rate=25:seed=1
 
+# The sequence: 10,000 single-frame 160x120 GIFs of about 3 KB, as a
+# renderer or frame exporter writes them. ffmpeg writes one animation of
+# full frames (no inter-frame cropping or transparency, 16 colours, which
+# gives about 3 KB a frame of the test pattern); splitgif copies each frame
+# into a file of its own. Made in a temporary directory, checked, then moved.
+seq_count=10000
+make_sequence() {
+    local dir=$inputs/seq part=$inputs/seq.part
+    [ -d "$dir" ] && return
+    echo "Making $seq_count single-frame GIFs in $dir with ffmpeg (testsrc, 160x120)"
+    rm -rf "$part"
+    mkdir -p "$part"
+    ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=160x120:rate=25 -frames:v "$seq_count" \
+        -pix_fmt rgb4_byte -gifflags 0 "$part/all.gif"
+    local made
+    made=$("$tools/splitgif" "$part/all.gif" "$part")
+    rm "$part/all.gif"
+    local single
+    single=$("$tools/framecount" "$part"/*.gif | awk '$1 == 1' | wc -l)
+    if [ "$made" != "$seq_count" ] || [ "$single" != "$seq_count" ]; then
+        echo "bench: $part: $made files written, $single of them single-image GIFs; expected $seq_count" >&2
+        exit 1
+    fi
+    mv "$part" "$dir"
+}
+make_sequence
+
 small=("$inputs/a.gif" "$inputs/b.gif" "$inputs/c.gif")
 large=()
 for _ in 1 2 3 4 5 6 7 8 9 10; do large+=("${small[@]}"); done
+seq=("$inputs"/seq/*.gif)
 
 # Sizes in bytes and image counts of the files named, added up.
 bytes_of() { stat -c %s "$@" | awk '{ s += $1 } END { print s }'; }
@@ -81,39 +115,95 @@ done
 declare -A set_bytes set_frames set_label
 set_bytes[small]=$(bytes_of "${small[@]}")
 set_bytes[large]=$((set_bytes[small] * 10))
+set_bytes[seq]=$(bytes_of "${seq[@]}")
 set_frames[small]=$(frames_of "${small[@]}")
 set_frames[large]=$((set_frames[small] * 10))
-for s in small large; do
+set_frames[seq]=$(frames_of "${seq[@]}")
+for s in small large seq; do
     set_label[$s]=$(awk -v b="${set_bytes[$s]}" 'BEGIN { printf "%.0f MB", b / 1e6 }')
 done
+set_label[seq]="${#seq[@]} files, ${set_label[seq]}"
 printf '  set a b c: %s (%d bytes), %d frames; ten times: %s, %d frames\n' \
     "${set_label[small]}" "${set_bytes[small]}" "${set_frames[small]}" \
     "${set_label[large]}" "${set_frames[large]}"
+stat -c %s "${seq[@]}" | sort -n | awk -v n="${#seq[@]}" -v f="${set_frames[seq]}" '
+    { s[NR] = $1; t += $1 }
+    END { printf "  sequence: %d files, %d frames, %d bytes, %d to %d bytes each (median %d)\n",
+          n, f, t, s[1], s[NR], s[int((NR + 1) / 2)] }'
+
+# The timed commands run in $outputs, so a build that misreads its options
+# and writes to a default name leaves that file there and not in the tree.
+# Inputs are named from there, which keeps the 10,000 names short.
+logs=$(realpath "$logs")
+runner=$(realpath "$tools/timeit")
+reeljoin_path=$(realpath "$reeljoin")
+reencode_path=$(realpath "$tools/reencode")
+run_names() {
+    local -n from=$1
+    local rel
+    rel=$(realpath --relative-to="$outputs" "$inputs")
+    names=("${from[@]/#"$inputs"/$rel}")
+}
+
+# The longest command line, for the sequence, must fit the system's limit
+# on arguments and environment together (each string, its terminating NUL
+# and its pointer).
+run_names seq
+arg_bytes=$(printf '%s\0' "$runner" -n "$runs" -w 1 -u keepfit.gif -- "$reeljoin_path" \
+    -s --keep-delays --fit -o keepfit.gif "${names[@]}" | wc -c)
+arg_count=$((${#names[@]} + 14))
+env_bytes=$(env -0 | wc -c)
+env_count=$(env -0 | tr -cd '\0' | wc -c)
+arg_total=$((arg_bytes + env_bytes + 8 * (arg_count + env_count + 2)))
+arg_max=$(getconf ARG_MAX)
+printf '  command line for the sequence: %d bytes with the environment, limit (ARG_MAX) %d\n' \
+    "$arg_total" "$arg_max"
+if [ "$arg_total" -gt "$arg_max" ]; then
+    echo "bench: the sequence's command line is over ARG_MAX; use a shorter BENCH_DIR" >&2
+    exit 1
+fi
 
 # Results, keyed "TOOL SET": median, fastest, slowest (s), peak RSS (KiB),
-# timeit's status, and whether the output held what it should.
+# the run's status ("ok", timeit's "exit=N" or "signal=N", "no output" or
+# "skipped"), and whether the output held what it should.
 declare -A med lo hi rss status outcheck
 
 # measure TOOL SET: times TOOL on the files of SET and checks its output.
+# TOOL is cat, reeljoin (default mode), keepfit (reeljoin --keep-delays
+# --fit) or reencode.
 measure() {
     local tool=$1 set=$2
-    local -n files=$set
-    local out=$outputs/$tool.gif key="$tool $set" log=$logs/$tool-$set.log
-    local cmd n=$runs warm=1
+    local out=$tool.gif key="$tool $set" log=$logs/$tool-$set.log
+    local stdout=$logs/$tool-$set.out
+    local cmd n=$runs warm=1 names
+    run_names "$set"
+    if [ "$tool" = reencode ] && [ "$skip_reencode" = 1 ]; then
+        status[$key]=skipped
+        return
+    fi
     case $tool in
-        cat) cmd=(-o "$out" -- cat "${files[@]}") ;;
-        reeljoin) cmd=(-- "$reeljoin" -s -o "$out" "${files[@]}") ;;
+        cat) cmd=(-o "$out" -- cat "${names[@]}") ;;
+        reeljoin) cmd=(-o "$stdout" -- "$reeljoin_path" -s -o "$out" "${names[@]}") ;;
+        keepfit) cmd=(-o "$stdout" -- "$reeljoin_path" -s --keep-delays --fit -o "$out" "${names[@]}") ;;
         reencode)
             # No warm-up: the tools before it have warmed the inputs, and
             # each of its runs takes seconds to a minute.
-            cmd=(-- "$tools/reencode" -s -o "$out" "${files[@]}")
+            cmd=(-o "$stdout" -- "$reencode_path" -s -o "$out" "${names[@]}")
             n=$baseline_runs warm=0
             ;;
     esac
-    printf '  %-9s %-7s ' "$tool" "${set_label[$set]}"
+    printf '  %-9s %-18s ' "$tool" "${set_label[$set]}"
+    rm -f "$outputs"/*
     local line
-    line=$("$tools/timeit" -n "$n" -w "$warm" -u "$out" "${cmd[@]}" 2>"$log")
+    line=$(cd "$outputs" && "$runner" -n "$n" -w "$warm" -u "$out" "${cmd[@]}" 2>"$log")
     read -r "med[$key]" "lo[$key]" "hi[$key]" "rss[$key]" "status[$key]" <<<"$line"
+    out=$outputs/$out
+    # A run that exits 0 without writing the file it was told to (a build
+    # that took an option it does not know for a file name) has failed too.
+    if [ "${status[$key]}" = ok ] && [ ! -e "$out" ]; then
+        status[$key]="no output"
+        echo "no $out; $outputs holds: $(ls "$outputs" | tr '\n' ' ')" >>"$log"
+    fi
     if [ "${status[$key]}" != ok ]; then
         outcheck[$key]="failed"
     elif [ "$tool" = cat ]; then
@@ -124,17 +214,24 @@ measure() {
         [ "$got" = "${set_frames[$set]}" ] && outcheck[$key]=ok || outcheck[$key]="$got frames"
     fi
     printf '%s s, %s KiB, %s, output %s\n' "${med[$key]}" "${rss[$key]}" "${status[$key]}" "${outcheck[$key]}"
-    if [ "${status[$key]}" != ok ] && [ -s "$log" ]; then
-        sed 's/^/      /' "$log" | tail -n 3
+    if [ "${status[$key]}" != ok ]; then
+        cat "$stdout" "$log" 2>/dev/null | tail -n 3 | sed 's/^/      /'
     fi
-    rm -f "$out"
+    rm -f "$outputs"/*
     sync
 }
 
 echo
-echo "Measuring: $runs timed runs per tool and set after one warm-up (the re-encoding join: $baseline_runs, no warm-up)"
-for set in small large; do
-    for tool in cat reeljoin reencode; do measure "$tool" "$set"; done
+if [ "$skip_reencode" = 1 ]; then
+    echo "Measuring: $runs timed runs per tool and set after one warm-up (the re-encoding join skipped: SKIP_REENCODE=1)"
+else
+    echo "Measuring: $runs timed runs per tool and set after one warm-up (the re-encoding join: $baseline_runs, no warm-up)"
+fi
+# Tools per set, in the order they are run and listed.
+declare -A set_tools=([small]="cat reeljoin keepfit reencode" [large]="cat reeljoin reencode"
+    [seq]="cat reeljoin keepfit")
+for set in small large seq; do
+    for tool in ${set_tools[$set]}; do measure "$tool" "$set"; done
 done
 
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
@@ -149,15 +246,25 @@ report=$work/results.md
     echo
     echo "reeljoin commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "Machine: $cpu, $(nproc) cores, $mem, kernel $(uname -r), $fstype for $work; $(g++ --version | head -n1)"
-    echo "Input: a b c = ${set_label[small]} (${set_frames[small]} frames); the same files named ten times = ${set_label[large]} (${set_frames[large]} frames). Page cache warm."
+    echo "Input: a b c = ${set_label[small]} (${set_frames[small]} frames); the same files named ten times = ${set_label[large]} (${set_frames[large]} frames); a sequence of ${set_label[seq]} (${set_frames[seq]} frames, 160x120). Page cache warm."
     echo
     echo "| tool | input | seconds (median) | min–max s | MB/s | peak MiB | time / reeljoin |"
     echo "| --- | --- | ---: | ---: | ---: | ---: | ---: |"
-    for set in small large; do
-        for tool in cat reeljoin reencode; do
+    tool_name() {
+        case $1 in
+            keepfit) echo "reeljoin --keep-delays --fit" ;;
+            reencode) echo "decode + re-encode (giflib)" ;;
+            *) echo "$1" ;;
+        esac
+    }
+    for set in small large seq; do
+        for tool in ${set_tools[$set]}; do
             key="$tool $set"
-            name=$tool
-            [ "$tool" = reencode ] && name="decode + re-encode (giflib)"
+            name=$(tool_name "$tool")
+            if [ "${status[$key]}" = skipped ]; then
+                printf '| %s | %s | skipped (SKIP_REENCODE=1) | – | – | – | – |\n' "$name" "${set_label[$set]}"
+                continue
+            fi
             if [ "${status[$key]}" != ok ]; then
                 printf '| %s | %s | failed (%s) after %.3f s | – | – | %.1f | – |\n' \
                     "$name" "${set_label[$set]}" "${status[$key]}" "${med[$key]}" \
@@ -177,36 +284,57 @@ report=$work/results.md
     done
     echo
     echo "Targets:"
-    # check TEXT CONDITION...: prints TEXT with PASS when the awk condition
-    # over the named variables holds, FAIL otherwise (or when reeljoin failed).
-    check() {
-        local text=$1 cond=$2
-        shift 2
-        local verdict=FAIL
-        if [ "${status[reeljoin small]}" = ok ] && [ "${status[reeljoin large]}" = ok ] &&
-            awk "$@" "BEGIN { exit !($cond) }"; then
-            verdict=PASS
-        fi
-        echo "- $verdict: $text"
-    }
-    rs=${med[reeljoin small]} rl=${med[reeljoin large]} cs=${med[cat small]}
-    ms=${rss[reeljoin small]} ml=${rss[reeljoin large]}
-    vars=(-v rs="$rs" -v rl="$rl" -v cs="$cs" -v ms="$ms" -v ml="$ml" -v label="${set_label[small]}")
+    vars=(-v label="${set_label[small]}" -v seqlabel="${set_label[seq]}")
+    for set in small large seq; do
+        for tool in ${set_tools[$set]}; do
+            vars+=(-v "t_${tool}_$set=${med[$tool $set]:-0}" -v "m_${tool}_$set=${rss[$tool $set]:-0}")
+        done
+    done
     # x / y, or 0 where y is 0 (a tool that failed at once).
     div='function div(x, y) { return y > 0 ? x / y : 0 }'
     text() { awk "${vars[@]}" "$div BEGIN { printf $1 }"; }
-    check "$(text '"reeljoin at most 2x cat on the %s set: %.3f s vs %.3f s (%.2fx)", label, rs, cs, div(rs, cs)')" \
-        "rs <= 2 * cs" "${vars[@]}"
-    check "$(text '"reeljoin peak RSS at most 4 MiB: %.2f MiB and %.2f MiB", ms / 1024, ml / 1024')" \
-        "ms <= 4096 && ml <= 4096" "${vars[@]}"
-    check "$(text '"reeljoin peak RSS within 10%% between the two sets: %+.1f%%", 100 * div(ml - ms, ms)')" \
-        "ml - ms <= 0.1 * ms && ms - ml <= 0.1 * ms" "${vars[@]}"
-    check "$(text '"reeljoin time at most 11x for ten times the input: %.2fx", div(rl, rs)')" \
-        "rl <= 11 * rs" "${vars[@]}"
+    # check TEXT CONDITION KEY...: prints TEXT with PASS when every KEY
+    # ("TOOL SET") ran to its output and the awk condition over vars holds,
+    # FAIL otherwise, naming the runs that failed.
+    check() {
+        local text=$1 cond=$2 key verdict=PASS failed=""
+        shift 2
+        for key; do
+            [ "${status[$key]}" = ok ] ||
+                failed+="${failed:+, }$(tool_name "${key% *}") on ${set_label[${key#* }]}: ${status[$key]}"
+        done
+        if [ -n "$failed" ] || ! awk "${vars[@]}" "BEGIN { exit !($cond) }"; then
+            verdict=FAIL
+        fi
+        echo "- $verdict: $text${failed:+ (failed: $failed)}"
+    }
+    check "$(text '"reeljoin at most 2x cat on the %s set: %.3f s vs %.3f s (%.2fx)", label, t_reeljoin_small, t_cat_small, div(t_reeljoin_small, t_cat_small)')" \
+        "t_reeljoin_small <= 2 * t_cat_small" "reeljoin small" "cat small"
+    check "$(text '"reeljoin peak RSS at most 4 MiB: %.2f MiB and %.2f MiB", m_reeljoin_small / 1024, m_reeljoin_large / 1024')" \
+        "m_reeljoin_small <= 4096 && m_reeljoin_large <= 4096" "reeljoin small" "reeljoin large"
+    check "$(text '"reeljoin peak RSS within 10%% between the two sets: %+.1f%%", 100 * div(m_reeljoin_large - m_reeljoin_small, m_reeljoin_small)')" \
+        "m_reeljoin_large - m_reeljoin_small <= 0.1 * m_reeljoin_small && m_reeljoin_small - m_reeljoin_large <= 0.1 * m_reeljoin_small" \
+        "reeljoin small" "reeljoin large"
+    check "$(text '"reeljoin time at most 11x for ten times the input: %.2fx", div(t_reeljoin_large, t_reeljoin_small)')" \
+        "t_reeljoin_large <= 11 * t_reeljoin_small" "reeljoin small" "reeljoin large"
     frames_ok=0
     [ "${outcheck[reeljoin small]}" = ok ] && [ "${outcheck[reeljoin large]}" = ok ] && frames_ok=1
     check "reeljoin output holds every frame: ${outcheck[reeljoin small]} and ${outcheck[reeljoin large]}" \
-        "ok" -v ok="$frames_ok"
+        "$frames_ok" "reeljoin small" "reeljoin large"
+    check "$(text '"--keep-delays --fit at most 1.1x the default mode on the %s set: %.3f s vs %.3f s (%.2fx)", label, t_keepfit_small, t_reeljoin_small, div(t_keepfit_small, t_reeljoin_small)')" \
+        "t_keepfit_small <= 1.1 * t_reeljoin_small" "keepfit small" "reeljoin small"
+    check "$(text '"--keep-delays --fit peak RSS at most 4 MiB on the %s set: %.2f MiB", label, m_keepfit_small / 1024')" \
+        "m_keepfit_small <= 4096" "keepfit small"
+    check "$(text '"reeljoin at most 1.2x cat on %s: %.3f s vs %.3f s (%.2fx)", seqlabel, t_reeljoin_seq, t_cat_seq, div(t_reeljoin_seq, t_cat_seq)')" \
+        "t_reeljoin_seq <= 1.2 * t_cat_seq" "reeljoin seq" "cat seq"
+    check "$(text '"--keep-delays --fit at most 1.2x cat on %s: %.3f s vs %.3f s (%.2fx)", seqlabel, t_keepfit_seq, t_cat_seq, div(t_keepfit_seq, t_cat_seq)')" \
+        "t_keepfit_seq <= 1.2 * t_cat_seq" "keepfit seq" "cat seq"
+    check "$(text '"peak RSS at most 5 MiB on %s: %.2f MiB (default), %.2f MiB (--keep-delays --fit)", seqlabel, m_reeljoin_seq / 1024, m_keepfit_seq / 1024')" \
+        "m_reeljoin_seq <= 5120 && m_keepfit_seq <= 5120" "reeljoin seq" "keepfit seq"
+    seq_frames_ok=0
+    [ "${outcheck[reeljoin seq]}" = ok ] && [ "${outcheck[keepfit seq]}" = ok ] && [ "${outcheck[keepfit small]}" = ok ] && seq_frames_ok=1
+    check "output holds every frame: default on the sequence ${outcheck[reeljoin seq]}; --keep-delays --fit ${outcheck[keepfit small]} and ${outcheck[keepfit seq]}" \
+        "$seq_frames_ok" "reeljoin seq" "keepfit small" "keepfit seq"
 } | tee "$report"
 echo
 echo "Saved to $report"
