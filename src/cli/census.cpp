@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
+#include "gif/screen_scan.h"
+
 int count_existing(const std::vector<std::string>& names) {
     int existing = 0;
     struct stat st;
@@ -17,4 +21,14 @@ int output_is_input(const std::string& output, const std::vector<std::string>& n
         if (stat(name.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
             return 1;
     return 0;
+}
+
+void largest_screen(const std::vector<std::string>& names, int& width, int& height) {
+    width = height = 0;
+    for (const std::string& name : names) {
+        int w = 0, h = 0;
+        if (!read_screen_size(name.c_str(), w, h)) continue;
+        width = std::max(width, w);
+        height = std::max(height, h);
+    }
 }

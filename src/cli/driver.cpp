@@ -48,6 +48,7 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
         return 1;
     }
     int existing = names.empty() ? 0 : count_existing(names);
+    if (fit_canvas && existing > 0) largest_screen(names, fit_width, fit_height);
     int any = existing > 0 && read_inputs(names, existing);
     if (any) write_out(&layout::trailer, 1);
     int written = finish_output(output);

@@ -24,20 +24,24 @@ int is(const char* arg, const char* option) { return std::strcmp(arg, option) ==
 
 int is_long_option(const char* arg) { return std::strncmp(arg, "--", 2) == 0; }
 
-// The long options: each switches a run setting on.
+// The long options: each switches run settings on.
 struct long_option {
     const char* name;
     int* setting;
+    int* also;  // a second setting it implies, or null
 };
 const long_option long_options[] = {
-    {"--keep-delays", &keep_delays},
+    {"--keep-delays", &keep_delays, nullptr},
+    {"--fit", &fit_canvas, nullptr},
+    {"--center", &center_frames, &fit_canvas},
 };
 
-// Switches on the setting that arg names; 0 when it names none.
+// Switches on the settings that arg names; 0 when it names none.
 int apply_long_option(const char* arg) {
     for (const long_option& option : long_options)
         if (is(arg, option.name)) {
             *option.setting = 1;
+            if (option.also) *option.also = 1;
             return 1;
         }
     return 0;

@@ -1,8 +1,10 @@
 // The per-file pass: header, then the block loop that re-frames every image
 // and skips everything else.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "gif/canvas.h"
 #include "gif/frame.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
@@ -15,6 +17,19 @@ using namespace layout;
 constexpr std::size_t header_size = signature_size + version_size + screen_size;
 
 int writes_header(int role) { return role == role_first || role == role_single; }
+
+// Makes the output's screen as large as the largest input's.
+void widen_screen(std::uint8_t* screen_desc) {
+    put_u16(screen_desc + screen_width, std::max(get_u16(screen_desc + screen_width), fit_width));
+    put_u16(screen_desc + screen_height, std::max(get_u16(screen_desc + screen_height), fit_height));
+}
+
+// Moves the file's frames so that its screen sits in the middle of the
+// canvas (at its left or top where the screen is the larger).
+void centre_on_canvas(int width, int height, screen_info& screen) {
+    screen.left_offset = std::max(0, (canvas_width() - width) / 2);
+    screen.top_offset = std::max(0, (canvas_height() - height) / 2);
+}
 
 // Reads signature, version, screen descriptor and global table, and writes
 // them for a role that gives the header. Nothing is written, and the saved
@@ -29,11 +44,16 @@ int read_header(int role, screen_info& screen) {
     std::size_t table_size = (packed & table_flag) ? entry_size * screen.glob_color_size : 0;
     if (!read_exact(data + header_size, table_size)) return 0;
     if (table_size) save_global_table(data + header_size, screen.glob_color_size);
+    std::uint8_t* screen_desc = data + signature_size + version_size;
+    int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
     if (writes_header(role)) {
+        if (fit_canvas) widen_screen(screen_desc);
+        canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height));
         data[signature_size + version_digit] = '9';
         write_out(data, header_size + table_size);
         if (role == role_first) write_out(loop_block, loop_block_size);
     }
+    if (center_frames) centre_on_canvas(width, height, screen);
     return 1;
 }
 
@@ -54,11 +74,9 @@ int skip_extension(frame_control& pending) {
     return skip_sub_blocks();
 }
 
-// The frames one file has written so far, and where the first one's
-// control block went.
+// The frames one file has written so far, and the first one's delay.
 struct file_frames {
     int count = 0;
-    std::uint64_t first_at = 0;
     int first_delay = 0;
 };
 
@@ -67,10 +85,7 @@ struct file_frames {
 // sequence of stills must step. Frames of an animation keep their own,
 // even 0, which viewers show as 10 hundredths, as they did before.
 void time_still(const file_frames& frames, int run_delay) {
-    if (!keep_delays || frames.count != 1 || frames.first_delay != 0) return;
-    std::uint8_t delay[2];
-    put_u16(delay, run_delay);
-    rewrite_output(frames.first_at + frame_control_delay, delay, sizeof delay);
+    if (keep_delays && frames.count == 1 && frames.first_delay == 0) retime_last_frame(run_delay);
 }
 
 // Reads the blocks up to the trailer or the end of the input.
@@ -86,10 +101,7 @@ void block_loop(int role, const screen_info& screen) {
             int delay = keep_delays ? pending.delay : run_delay;
             std::uint64_t at = output_position();
             int go_on = reframe_image(delay, pending, screen);
-            if (output_position() > at && frames.count++ == 0) {
-                frames.first_at = at;
-                frames.first_delay = delay;
-            }
+            if (output_position() > at && frames.count++ == 0) frames.first_delay = delay;
             if (!go_on) break;
             pending = frame_control{};
         } else {
@@ -110,6 +122,7 @@ int gif_read(int role, const char* path) {
     screen_info screen;
     int read = read_header(role, screen);
     if (read) {
+        canvas_next_file();
         block_loop(role, screen);
     } else {
         std::puts("Not a GIF file");

@@ -1,7 +1,9 @@
 #include "gif/frame.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "gif/canvas.h"
 #include "gif/image_data.h"
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
@@ -48,6 +50,23 @@ std::size_t read_descriptor_and_table(const screen_info& screen) {
     return entry_size * screen.glob_color_size;
 }
 
+// Moves the frame by its file's offset on the canvas. A position beyond 16
+// bits becomes the largest there is: the frame lay outside its own file's
+// screen and stays outside the canvas.
+int moved(int position, int offset) { return std::min(position + offset, max_position); }
+
+placed_frame place_frame(std::uint8_t* desc, const screen_info& screen, int code_size) {
+    placed_frame f{get_u16(desc + image_left), get_u16(desc + image_top), get_u16(desc + image_width),
+                   get_u16(desc + image_height), desc[image_packed] & image_interlace, code_size};
+    if (screen.left_offset || screen.top_offset) {
+        f.left = moved(f.left, screen.left_offset);
+        f.top = moved(f.top, screen.top_offset);
+        put_u16(desc + image_left, f.left);
+        put_u16(desc + image_top, f.top);
+    }
+    return f;
+}
+
 }  // namespace
 
 void save_global_table(const std::uint8_t* table, std::size_t entries) {
@@ -63,7 +82,7 @@ void build_frame_control(std::uint8_t* out, int delay, const frame_control& own)
     put_u16(out + frame_control_delay, delay);
     if (!own.present) return;
     int disposal = (own.packed & control_disposal) >> control_disposal_shift;
-    if (disposal != 2 && disposal != 3) disposal = disposal_keep;
+    if (disposal != disposal_clear && disposal != disposal_restore) disposal = disposal_keep;
     std::uint8_t transparent = own.packed & control_transparent;
     out[frame_control_packed] =
         static_cast<std::uint8_t>((disposal << control_disposal_shift) | transparent);
@@ -76,10 +95,15 @@ int reframe_image(int delay, const frame_control& own, const screen_info& screen
     int code_size = read_byte();
     if (code_size < 0 || code_size > lzw_max_code_size) return 0;
 
+    placed_frame placed = place_frame(data + descriptor_at, screen, code_size);
     build_frame_control(data, delay, own);
+    canvas_before_frame(placed, data);
     data[separator_at] = image_separator;
     std::size_t end = table_at + table_size;
     data[end] = static_cast<std::uint8_t>(code_size);
     write_out(data, end + 1);
-    return image_data_copy(code_size);
+    std::uint64_t data_at = output_position();
+    int result = image_data_copy(code_size);
+    canvas_after_frame(placed, output_position() - data_at);
+    return result;
 }

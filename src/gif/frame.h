@@ -15,10 +15,12 @@ struct frame_control {
 };
 
 // The current file's screen: size field and entry count of its global
-// table (the count is set whether or not the table is there).
+// table (the count is set whether or not the table is there), and how far
+// its frames are moved on the output's canvas.
 struct screen_info {
     std::uint8_t size_field = 0;
     std::size_t glob_color_size = 2;
+    int left_offset = 0, top_offset = 0;
 };
 
 // Keeps the entries of a global table that was read whole; an image

@@ -17,6 +17,10 @@ extern int verb;            // 1: print "Processing: NAME" per file
 extern int loop_delay;      // frame delay, hundredths of a second
 extern int loop_end_delay;  // delay of the last file's frames
 extern int keep_delays;     // 1: frames keep the delays of their own control extensions
+extern int fit_canvas;      // 1: the canvas fits every input, and each file starts on a clear one
+extern int center_frames;   // 1: with fit_canvas, each file's frames are centred on the canvas
+extern int fit_width;       // with fit_canvas: the largest screen among the inputs,
+extern int fit_height;      // read from their headers before the join
 // ofile, the output stream, is declared in gif/output.h.
 
 // Reads one input file and writes its contribution to ofile. Returns 1 when

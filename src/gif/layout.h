@@ -22,6 +22,8 @@ constexpr std::size_t version_digit = 1;  // the byte that becomes '9' in the ou
 
 // Logical screen descriptor: width (2), height (2), packed, background, aspect.
 constexpr std::size_t screen_size = 7;
+constexpr std::size_t screen_width = 0;
+constexpr std::size_t screen_height = 2;
 constexpr std::size_t screen_packed = 4;
 
 // Packed bytes of the screen and image descriptors.
@@ -38,7 +40,13 @@ inline std::size_t table_entries(std::uint8_t packed) {
 
 // Image descriptor after its separator: left, top, width, height (2 each), packed.
 constexpr std::size_t image_descriptor_size = 9;
+constexpr std::size_t image_left = 0;
+constexpr std::size_t image_top = 2;
+constexpr std::size_t image_width = 4;
+constexpr std::size_t image_height = 6;
 constexpr std::size_t image_packed = 8;
+constexpr std::uint8_t image_interlace = 0x40;
+constexpr int max_position = 0xFFFF;  // positions and sizes are 16 bits
 
 // Graphic control extension, first sub-block: packed, delay (2), transparent index.
 constexpr std::size_t control_data_size = 4;
@@ -58,6 +66,8 @@ constexpr std::size_t frame_control_index = 6;
 constexpr std::uint8_t frame_control_template[frame_control_size] = {
     0x21, 0xF9, 0x04, 0x04, 0x00, 0x00, 0x00, 0x00};
 constexpr int disposal_keep = 1;
+constexpr int disposal_clear = 2;    // clear the frame's rectangle after it
+constexpr int disposal_restore = 3;  // put back what the rectangle held before
 
 // Looping block: application extension "NETSCAPE2.0" with a loop count of
 // 0, which viewers take as "repeat for ever".

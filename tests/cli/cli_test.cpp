@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "gif_decode.h"
+#include "program.h"
 
 namespace {
 
@@ -40,13 +41,6 @@ bytes one_frame(unsigned seed) {
     return testgif::gif_builder().header(6, 5, testgif::palette(16, seed)).image(testgif::picture(6, 5, 16, seed)).trailer().data();
 }
 
-std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class cli : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,16 +56,7 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 
-    // Runs the program with args (split by bash) in the directory; a run
-    // that hangs is stopped after 10 seconds and reported as status 124.
-    int run(const std::string& args) {
-        std::ofstream(dir + "/run.sh") << "exec '" REELJOIN_BIN "' " << args << "\n";
-        std::string cmd = "cd '" + dir + "' && timeout 10 bash run.sh >console.txt 2>stderr.txt";
-        int status = std::system(cmd.c_str());
-        console = read_text(dir + "/console.txt");
-        EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int run(const std::string& args) { return run_program(dir, args, console); }
 
     std::string dir, console;
 };

@@ -1,0 +1,139 @@
+#include "gif/canvas.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gif/clear_frame.h"
+#include "gif/gif.h"
+#include "gif/layout.h"
+#include "gif/lzw_walker.h"
+#include "gif/output.h"
+
+namespace {
+
+using namespace layout;
+
+// A region of the canvas, [x0, x1) x [y0, y1).
+struct box {
+    std::int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    bool contains(const box& b) const { return x0 <= b.x0 && y0 <= b.y0 && x1 >= b.x1 && y1 >= b.y1; }
+};
+
+// Viewers show delays of 0 and 1 hundredth as 10; from 2 on, as they are.
+constexpr int shortest_shown_delay = 2;
+constexpr int slow_shown_delay = 10;
+// The clear frame's own time, taken out of the frame before it.
+constexpr int clear_delay = shortest_shown_delay;
+// A clear frame may take this much more than the image data it clears
+// after: a few bytes of data that claim a vast area must not make the
+// output grow by megabytes.
+constexpr std::uint64_t clear_allowance = 16 * 1024;
+
+struct last_frame {
+    bool present = false;
+    std::uint64_t at = 0;  // output position of its control block
+    std::uint8_t control[frame_control_size];
+};
+
+struct canvas_state {
+    int width = 0, height = 0;
+    box drawn;                    // what the frames since the last clear may have drawn
+    std::uint64_t drawn_data = 0;  // their image data bytes
+    bool file_start = false;      // the next frame is a file's first
+    last_frame last;
+} canvas;
+
+box on_canvas(const placed_frame& f, std::int64_t height) {
+    box b{f.left, f.top, std::int64_t{f.left} + f.width, f.top + height};
+    b.x1 = std::min<std::int64_t>(b.x1, canvas.width);
+    b.y1 = std::min<std::int64_t>(b.y1, canvas.height);
+    return b;
+}
+
+// Rows of the frame that data_bytes of image data can reach. n codes of
+// at least code_size + 1 bits name at most n(n+1)/2 pixels (each code at
+// most one pixel more than the one before it since the last clear) and at
+// most 4096 a code; an interlaced frame spreads its first rows over eight
+// times the height.
+std::int64_t reachable_rows(const placed_frame& f, std::uint64_t data_bytes) {
+    if (f.width == 0) return 0;
+    std::uint64_t codes = std::min<std::uint64_t>(data_bytes * 8 / (f.code_size + 1), std::uint64_t{1} << 40);
+    std::uint64_t longest = lzw_table_size;
+    std::uint64_t pixels = codes < 2 * longest ? codes * (codes + 1) / 2 : codes * longest;
+    std::uint64_t rows = (pixels + f.width - 1) / f.width;
+    if (f.interlaced) rows *= 8;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(rows, f.height));
+}
+
+// The first frame of a file hides everything earlier files drew when it
+// is opaque, covers it all and does not put it back afterwards.
+bool hides_drawn(const placed_frame& f, const std::uint8_t* control) {
+    std::uint8_t packed = control[frame_control_packed];
+    int disposal = (packed & control_disposal) >> control_disposal_shift;
+    return !(packed & control_transparent) && disposal != disposal_restore &&
+           on_canvas(f, f.height).contains(canvas.drawn);
+}
+
+// Takes the clear frame's time out of the last frame, which keeps its
+// picture on the canvas (disposal 1) until the clear frame clears it. A
+// frame shown for less than twice the clear frame's time keeps its own.
+void make_room_for_clear() {
+    if (!canvas.last.present) return;
+    std::uint8_t* control = canvas.last.control;
+    control[frame_control_packed] = static_cast<std::uint8_t>(
+        (control[frame_control_packed] & ~control_disposal) | disposal_keep << control_disposal_shift);
+    int delay = get_u16(control + frame_control_delay);
+    int shown = delay < shortest_shown_delay ? slow_shown_delay : delay;
+    if (shown >= 2 * clear_delay) put_u16(control + frame_control_delay, shown - clear_delay);
+    rewrite_output(canvas.last.at, control, frame_control_size);
+}
+
+void clear_drawn() {
+    const box& d = canvas.drawn;
+    std::uint64_t pixels = static_cast<std::uint64_t>((d.x1 - d.x0) * (d.y1 - d.y0));
+    if (clear_frame_size(pixels) <= canvas.drawn_data + clear_allowance) {
+        make_room_for_clear();
+        write_clear_frame({static_cast<int>(d.x0), static_cast<int>(d.y0), static_cast<int>(d.x1 - d.x0),
+                           static_cast<int>(d.y1 - d.y0)},
+                          clear_delay);
+    }
+    canvas.drawn = box{};
+    canvas.drawn_data = 0;
+}
+
+}  // namespace
+
+void canvas_open(int width, int height) {
+    canvas = canvas_state{};
+    canvas.width = width;
+    canvas.height = height;
+}
+
+int canvas_width() { return canvas.width; }
+int canvas_height() { return canvas.height; }
+
+void canvas_next_file() { canvas.file_start = true; }
+
+void canvas_before_frame(const placed_frame& f, const std::uint8_t* control) {
+    if (canvas.file_start && fit_canvas && !canvas.drawn.empty() && !hides_drawn(f, control)) clear_drawn();
+    canvas.file_start = false;
+    canvas.last.present = true;
+    canvas.last.at = output_position();
+    std::memcpy(canvas.last.control, control, frame_control_size);
+}
+
+void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {
+    if (!fit_canvas) return;
+    box b = on_canvas(f, reachable_rows(f, data_bytes));
+    if (b.empty()) return;
+    box& d = canvas.drawn;
+    d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};
+    canvas.drawn_data += data_bytes;
+}
+
+void retime_last_frame(int delay) {
+    if (!canvas.last.present) return;
+    put_u16(canvas.last.control + frame_control_delay, delay);
+    rewrite_output(canvas.last.at + frame_control_delay, canvas.last.control + frame_control_delay, 2);
+}

@@ -1,0 +1,235 @@
+// Joins made with --fit or --center play as their inputs played alone, one
+// after the other, each on its place of the canvas with nothing else
+// visible: played by the test player over giflib's decoding, picture by
+// picture and time by time.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+
+#include "gif_decode.h"
+#include "gif_play.h"
+#include "gif_scan.h"
+#include "program.h"
+
+namespace {
+
+using testgif::bytes;
+using testgif::gif_builder;
+using testgif::image_spec;
+using testgif::picture;
+
+testgif::gce_fields control(int delay, int disposal = 1, int transparent = -1) {
+    testgif::gce_fields g;
+    g.delay = delay;
+    g.disposal = disposal;
+    g.transparent = transparent >= 0;
+    g.index = std::max(transparent, 0);
+    return g;
+}
+
+image_spec at(image_spec im, int left, int top) {
+    im.left = left;
+    im.top = top;
+    return im;
+}
+
+// Opaque at first, then partial frames with transparency, disposal 2 and 3.
+bytes disposing() {
+    return gif_builder()
+        .header(8, 6, testgif::palette(4, 1))
+        .gce(control(5)).image(picture(8, 6, 4, 2))
+        .gce(control(7, 2, 0)).image(at(picture(3, 3, 4, 3), 2, 2))
+        .gce(control(3, 3)).image(at(picture(4, 2, 4, 4), 4, 4))
+        .gce(control(6, 2)).image(at(picture(2, 2, 4, 5), 0, 0))
+        .trailer().data();
+}
+
+// Wider and lower, a transparent background, a local table and delays
+// that viewers round up.
+bytes transparent_wide() {
+    return gif_builder()
+        .header(12, 4, testgif::palette(16, 6))
+        .gce(control(4, 1, 1)).image(picture(12, 4, 16, 7))
+        .gce(control(0, 1, 2)).image(at(picture(5, 2, 4, 8, testgif::palette(4, 9)), 1, 1))
+        .gce(control(1, 2, 0)).image(at(picture(6, 3, 16, 10), 6, 1))
+        .trailer().data();
+}
+
+// Narrow and tall, no global table, a first frame that covers only part of
+// the screen.
+bytes partial_tall() {
+    return gif_builder()
+        .header(5, 9, {})
+        .gce(control(6, 1, 0)).image(at(picture(3, 3, 4, 11, testgif::palette(4, 12)), 1, 1))
+        .gce(control(9, 3)).image(picture(5, 9, 8, 13, testgif::palette(8, 14)))
+        .gce(control(12)).image(at(picture(2, 7, 4, 15, testgif::palette(4, 16)), 3, 2))
+        .trailer().data();
+}
+
+// An opaque first frame over the whole screen that is then taken away again.
+bytes restoring() {
+    return gif_builder()
+        .header(8, 6, testgif::palette(4, 20))
+        .gce(control(4, 3)).image(picture(8, 6, 4, 21))
+        .gce(control(5)).image(at(picture(2, 2, 4, 22), 1, 1))
+        .trailer().data();
+}
+
+// Two frames whose last one is shown for `delay`.
+bytes last_delay(int delay) {
+    return gif_builder()
+        .header(6, 6, testgif::palette(4, 17))
+        .gce(control(5, 1, 0)).image(picture(6, 6, 4, 18))
+        .gce(control(delay, 2, 0)).image(at(picture(3, 3, 4, 19), 3, 3))
+        .trailer().data();
+}
+
+class playback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/reeljoin_play_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
+                 {"restoring.gif", restoring()}};
+        for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
+        for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
+        testgif::write_file(dir + "/text.txt", {'n', 'o'});
+    }
+    void TearDown() override { if (!getenv("KEEP")) std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    // What the join of the named files should play: the GIFs among them
+    // one after the other, each placed on the largest screen.
+    testgif::timeline expected(const std::vector<std::string>& names, bool centre, int run_delay = -1) {
+        std::vector<testgif::decoded> gifs;
+        int width = 0, height = 0;
+        for (const std::string& name : names) {
+            if (!files.count(name)) continue;
+            gifs.push_back(testgif::decode_gif(files[name]));
+            width = std::max(width, gifs.back().width);
+            height = std::max(height, gifs.back().height);
+        }
+        std::vector<testgif::timeline> parts;
+        for (testgif::decoded& g : gifs) {
+            EXPECT_TRUE(g.ok) << g.error;
+            if (run_delay >= 0)
+                for (testgif::frame& f : g.frames) f.delay = &g == &gifs.back() ? 80 : run_delay;
+            int left = centre ? (width - g.width) / 2 : 0, top = centre ? (height - g.height) / 2 : 0;
+            parts.push_back(testgif::place(testgif::play(g), width, height, left, top));
+        }
+        return testgif::concat(parts);
+    }
+
+    testgif::decoded join(const std::string& args) {
+        std::string console;
+        EXPECT_EQ(run_program(dir, "-s -o out.gif " + args, console), 0) << console;
+        return testgif::decode_gif_file(dir + "/out.gif");
+    }
+
+    std::string dir;
+    std::map<std::string, bytes> files;
+};
+
+struct join_case {
+    const char* name;
+    const char* options;
+    std::vector<std::string> names;
+};
+
+TEST_F(playback, joins_play_as_their_inputs) {
+    const join_case cases[] = {
+        {"grow_shrink_grow", "--keep-delays --fit", {"disposing.gif", "wide.gif", "tall.gif", "disposing.gif"}},
+        {"centred", "--keep-delays --center", {"tall.gif", "disposing.gif", "wide.gif", "tall.gif"}},
+        {"options_after_names", "", {"wide.gif", "tall.gif", "--fit", "--keep-delays"}},
+        {"inputs_that_fail", "--keep-delays --fit", {"wide.gif", "text.txt", "missing.gif", "disposing.gif"}},
+        {"single_file", "--keep-delays --center", {"tall.gif", "missing.gif"}},
+        {"same_file_twice", "--keep-delays --fit", {"disposing.gif", "disposing.gif"}},
+        {"covered_then_restored", "--keep-delays --fit", {"disposing.gif", "restoring.gif"}},
+        {"short_last_delays", "--keep-delays --fit", {"last0.gif", "last1.gif", "last4.gif", "tall.gif"}},
+    };
+    for (const join_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string args = c.options;
+        for (const std::string& n : c.names) args += " " + n;
+        testgif::decoded out = join(args);
+        ASSERT_TRUE(out.ok) << out.error;
+        bool centre = std::string(c.options).find("center") != std::string::npos;
+        EXPECT_EQ(testgif::compare(expected(c.names, centre), testgif::play(out)), "");
+    }
+}
+
+// Without --keep-delays the frames take -d and -e, and the clear frames
+// still take their time out of the frame before them.
+TEST_F(playback, fit_with_the_run_delays) {
+    testgif::decoded out = join("-d 30 --fit disposing.gif tall.gif wide.gif");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(testgif::compare(expected({"disposing.gif", "tall.gif", "wide.gif"}, false, 30), testgif::play(out)), "");
+}
+
+// A last frame shown for 2 or 3 hundredths cannot give the clear frame 2
+// of its own and keep 2 itself: its picture stays 2 hundredths longer.
+TEST_F(playback, last_frame_too_short_to_share) {
+    for (int d : {2, 3}) {
+        SCOPED_TRACE(d);
+        std::string name = "last" + std::to_string(d) + ".gif";
+        testgif::decoded out = join("--keep-delays --fit " + name + " tall.gif");
+        ASSERT_TRUE(out.ok) << out.error;
+        testgif::timeline want = testgif::merge_repeats(expected({name, "tall.gif"}, false));
+        want[1].time += 2;
+        EXPECT_EQ(testgif::compare(want, testgif::play(out)), "");
+    }
+}
+
+// A first frame that is opaque and covers what the file before drew needs
+// no clear frame: a sequence of whole pictures gains no frames.
+TEST_F(playback, covering_first_frames_need_no_clear) {
+    testgif::decoded out = join("--keep-delays --fit disposing.gif disposing.gif disposing.gif");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(out.frames.size(), 12u);
+    out = join("--keep-delays --fit wide.gif wide.gif");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(out.frames.size(), 7u);  // the second starts transparent: one clear frame
+}
+
+// What the program adds stays small next to what it read, whatever the
+// headers and descriptors claim: a frame that claims 65535 x 65535 pixels
+// with a few bytes of data is cleared by a frame as small, and two pixels
+// at opposite corners of such a screen, which only a clear frame of
+// megabytes could clear, are left.
+TEST_F(playback, claims_of_vast_areas_stay_small) {
+    image_spec vast = picture(4, 4, 4, 30);
+    vast.width = vast.height = 65535;
+    image_spec dot = picture(1, 1, 4, 31);
+    files["vast.gif"] = gif_builder().header(65535, 65535, testgif::palette(4, 32)).gce(control(5)).image(vast).trailer().data();
+    files["corners.gif"] = gif_builder().header(65535, 65535, testgif::palette(4, 33))
+                               .image(dot).image(at(dot, 65534, 65534)).trailer().data();
+    for (const char* name : {"vast.gif", "corners.gif"}) {
+        SCOPED_TRACE(name);
+        testgif::write_file(dir + "/" + name, files[name]);
+        std::string console;
+        ASSERT_EQ(run_program(dir, std::string("-s --keep-delays --fit ") + name + " wide.gif", console), 0);
+        bytes out = testgif::read_file(dir + "/out.gif");
+        EXPECT_LT(out.size(), files[name].size() + files["wide.gif"].size() + 1024);
+        testgif::walked w = testgif::walk_gif(out);
+        EXPECT_TRUE(w.ok) << w.error;
+    }
+}
+
+// A frame that centring would move past 65535 is written at 65535: it lay
+// outside its own file's screen and stays outside the canvas.
+TEST_F(playback, centring_never_overflows_16_bits) {
+    files["long.gif"] = gif_builder().header(65535, 1, testgif::palette(4, 34)).image(picture(4, 1, 4, 35)).trailer().data();
+    files["astray.gif"] = gif_builder().header(4, 4, testgif::palette(4, 36))
+                              .image(picture(4, 4, 4, 37)).image(at(picture(2, 2, 4, 38), 65533, 1)).trailer().data();
+    for (const char* name : {"long.gif", "astray.gif"}) testgif::write_file(dir + "/" + name, files[name]);
+    std::string console;
+    ASSERT_EQ(run_program(dir, "-s --center long.gif astray.gif", console), 0);
+    testgif::scanned_file out = testgif::scan_gif(testgif::read_file(dir + "/out.gif"));
+    std::vector<int> lefts;
+    for (const auto& im : out.images) lefts.push_back(im.descriptor[0] | im.descriptor[1] << 8);
+    EXPECT_EQ(lefts, (std::vector<int>{0, 0, 32765, 65535}));  // the second is the clear frame
+}
+
+}  // namespace

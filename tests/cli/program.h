@@ -1,0 +1,30 @@
+// Runs the built program in a scratch directory, as a user would from a
+// shell, and reads back what it printed.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+inline std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs the program with args (split by bash) in dir and puts what it
+// printed in console; nothing may go to standard error. A run that hangs
+// is stopped after 10 seconds and reported as status 124.
+inline int run_program(const std::string& dir, const std::string& args, std::string& console) {
+    std::ofstream(dir + "/run.sh") << "exec '" REELJOIN_BIN "' " << args << "\n";
+    std::string cmd = "cd '" + dir + "' && timeout 10 bash run.sh >console.txt 2>stderr.txt";
+    int status = std::system(cmd.c_str());
+    console = read_text(dir + "/console.txt");
+    EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
