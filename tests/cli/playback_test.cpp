@@ -98,7 +98,7 @@ protected:
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
     }
-    void TearDown() override { if (!getenv("KEEP")) std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 
     // What the join of the named files should play: the GIFs among them
     // one after the other, each placed on the largest screen.
