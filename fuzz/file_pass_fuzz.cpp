@@ -11,7 +11,12 @@
 // - the only console text is "Not a GIF file", exactly when the pass
 //   refuses the file;
 // - the inputs are never opened for writing nor changed, and no file
-//   descriptor is left open.
+//   descriptor is left open;
+// - with every long option on (--keep-delays, --fit, --center on every
+//   other input), in either order with the intact file: every image's
+//   data is copied unchanged, at most one clear frame stands between the
+//   files, the output stays within a bound of what was read, and, when
+//   giflib decodes both inputs, the join plays as they played alone.
 // Any failure prints what went wrong and aborts, which the fuzzer reports.
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,9 +31,11 @@
 #include <cstring>
 #include <string>
 
+#include "cli/census.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif_decode.h"
+#include "gif_play.h"
 #include "gif_scan.h"
 #include "gif_writer.h"
 
@@ -291,6 +298,103 @@ void expect_same_pictures(const bytes& input, const testgif::scanned_file& scan,
     }
 }
 
+// Frames, each a whole canvas, that a timeline may hold for the player.
+constexpr std::uint64_t played_pixel_budget = 1 << 20;
+
+// Whether the player can show `g` as the program's modes promise to keep
+// it: decoded, each frame within its own screen and with colours of its
+// own (an image without any table borrows the program's saved ones).
+bool playable(const testgif::decoded& g) {
+    if (!g.ok) return false;
+    for (const testgif::frame& f : g.frames)
+        if (f.colours.empty() || f.left + f.width > g.width || f.top + f.height > g.height) return false;
+    return true;
+}
+
+struct named_file {
+    const std::string& path;
+    const testgif::scanned_file& scan;
+};
+
+// The first file then the second, as the driver joins two files. The
+// model's saved colours follow the program's, as the other runs keep them.
+bytes join_with_long_options(const named_file& first, const named_file& second) {
+    CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
+    largest_screen({first.path, second.path}, fit_width, fit_height);
+    output_to(dup(fileno(ws->out)));
+    int read = gif_read(role_first, first.path.c_str());
+    testgif::expected_pass(first.scan, role_first, frame_delay, ws->saved);
+    int role = read ? role_last : role_first;
+    read |= gif_read(role, second.path.c_str());
+    testgif::expected_pass(second.scan, role, last_delay, ws->saved);
+    if (read) write_out(&layout::trailer, 1);
+    CHECK(close_output(), "the output could not be written");
+    return read_back(fileno(ws->out));
+}
+
+// What the join should play: each decoded file alone, on the canvas, with
+// the times the program gives (a still the run's delay; a last frame too
+// short to share its time with a clear frame, 2 hundredths more).
+testgif::timeline expected_play(std::vector<testgif::decoded> gifs, bool centre, bool cleared) {
+    int width = std::max(gifs[0].width, gifs[1].width), height = std::max(gifs[0].height, gifs[1].height);
+    std::vector<testgif::timeline> parts;
+    for (std::size_t i = 0; i < gifs.size(); ++i) {
+        std::vector<testgif::frame>& frames = gifs[i].frames;
+        if (frames.size() == 1 && frames[0].delay <= 0) frames[0].delay = i == 0 ? frame_delay : last_delay;
+        if (i == 0 && cleared && !frames.empty() && (frames.back().delay == 2 || frames.back().delay == 3))
+            frames.back().delay += 2;
+        int left = centre ? (width - gifs[i].width) / 2 : 0, top = centre ? (height - gifs[i].height) / 2 : 0;
+        parts.push_back(testgif::place(testgif::play(gifs[i]), width, height, left, top));
+    }
+    return testgif::concat(parts);
+}
+
+void check_long_options(const bytes& input, const testgif::scanned_file& scan, bool fuzzed_first) {
+    bool centre = input.size() % 2;
+    keep_delays = fit_canvas = 1;
+    center_frames = centre;
+    const char* order = fuzzed_first ? "fuzzed first" : "intact first";
+    named_file fuzzed{ws->input, scan}, intact{ws->intact, ws->intact_scan};
+    bytes out = fuzzed_first ? join_with_long_options(fuzzed, intact) : join_with_long_options(intact, fuzzed);
+    keep_delays = fit_canvas = center_frames = 0;
+
+    // Every image of both files, in order, with its data as it was; a
+    // clear frame at most between the two.
+    std::vector<const testgif::scanned_image*> want;
+    const testgif::scanned_file* files[] = {fuzzed_first ? &scan : &ws->intact_scan,
+                                            fuzzed_first ? &ws->intact_scan : &scan};
+    for (const testgif::scanned_file* f : files)
+        if (f->is_gif)
+            for (const auto& im : f->images) want.push_back(&im);
+    std::size_t first_images = files[0]->is_gif ? files[0]->images.size() : 0;
+    testgif::scanned_file got = testgif::scan_gif(out);
+    std::size_t extra = got.images.size() - want.size();
+    CHECK(got.images.size() >= want.size() && extra <= 1, "%s: %zu images for %zu", order, got.images.size(),
+          want.size());
+    for (std::size_t i = 0, j = 0; i < got.images.size(); ++i) {
+        if (extra && i == first_images) continue;  // the clear frame
+        const testgif::scanned_image &a = got.images[i], &b = *want[j++];
+        CHECK(a.code_size == b.code_size && a.data == b.data, "%s: image %zu has other data", order, i);
+    }
+    CHECK(out.size() <= 2 * input.size() + ws->intact_bytes.size() + 800 * (want.size() + 1) + 17 * 1024,
+          "%s: %zu bytes out of %zu and %zu", order, out.size(), input.size(), ws->intact_bytes.size());
+
+    // giflib allocates every image whole: decode only what the scan and
+    // giflib's own walk agree is small.
+    testgif::walked walk = testgif::walk_gif(input);
+    if (!walk.ok || walk.images != static_cast<int>(scan.images.size()) || pixels_of(scan) > pixel_budget) return;
+    testgif::decoded in = testgif::decode_gif(input);
+    if (!playable(in) || in.frames.size() != scan.images.size()) return;
+    std::uint64_t canvas = std::uint64_t(std::max(in.width, 8)) * std::max(in.height, 6);
+    if (canvas * (want.size() + 2) > played_pixel_budget) return;
+    testgif::decoded joined = testgif::decode_gif(out);
+    CHECK(joined.ok, "%s: giflib decodes the inputs but not the join: %s", order, joined.error.c_str());
+    std::vector<testgif::decoded> gifs = {in, ws->intact_decoded};
+    if (!fuzzed_first) std::swap(gifs[0], gifs[1]);
+    std::string diff = testgif::compare(expected_play(gifs, centre, extra == 1), testgif::play(joined));
+    CHECK(diff.empty(), "%s: the join plays otherwise: %s", order, diff.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -323,6 +427,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     single.finish();
 
     expect_same_pictures(input, scan, first);
+    check_long_options(input, scan, true);
+    check_long_options(input, scan, false);
 
     std::uint32_t events = take_events();
     CHECK(events == 0, "an input was opened for writing or changed (inotify mask 0x%x)", events);

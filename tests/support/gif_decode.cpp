@@ -57,6 +57,20 @@ void find_loop(const ExtensionBlock* ext, int count, int& loop) {
     }
 }
 
+// The image's graphic control block: the last one before it with at least
+// its four bytes, as viewers take it when a file has several (giflib's own
+// helper takes the first, and only blocks of exactly four bytes).
+void take_control(const SavedImage& s, frame& f) {
+    for (int i = 0; i < s.ExtensionBlockCount; ++i) {
+        const ExtensionBlock& b = s.ExtensionBlocks[i];
+        if (b.Function != GRAPHICS_EXT_FUNC_CODE || b.ByteCount < 4) continue;
+        f.disposal = b.Bytes[0] >> 2 & 7;
+        f.user_input = b.Bytes[0] & 2;
+        f.delay = b.Bytes[1] | b.Bytes[2] << 8;
+        f.transparent = b.Bytes[0] & 1 ? b.Bytes[3] : -1;
+    }
+}
+
 }  // namespace
 
 decoded decode_gif(const bytes& file) {
@@ -77,13 +91,7 @@ decoded decode_gif(const bytes& file) {
         frame f{im.Left, im.Top, im.Width, im.Height, im.Interlace, -1, -1, -1, false,
                 im.ColorMap != nullptr, colours_of(im.ColorMap ? im.ColorMap : gif->SColorMap),
                 stored_order(s.RasterBits, im.Width, im.Height, im.Interlace)};
-        GraphicsControlBlock gcb;
-        if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
-            f.delay = gcb.DelayTime;
-            f.disposal = gcb.DisposalMode;
-            f.transparent = gcb.TransparentColor;
-            f.user_input = gcb.UserInputFlag;
-        }
+        take_control(s, f);
         find_loop(s.ExtensionBlocks, s.ExtensionBlockCount, d.loop_count);
         d.frames.push_back(std::move(f));
     }

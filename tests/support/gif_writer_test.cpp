@@ -143,7 +143,8 @@ TEST(gif_builder, frames_keep_their_own_settings) {
     b.min_code_size = 4;
     b.local_table = local;
     gif_builder g;
-    g.header(4, 2, global, "87a").gce({1, true, false, 0, 10}).image(a).image(b).trailer();
+    // Of two control blocks before one image, the last counts, as for viewers.
+    g.header(4, 2, global, "87a").gce({3, false, true, 7, 55}).gce({1, true, false, 0, 10}).image(a).image(b).trailer();
 
     decoded d = decode_gif(g.data());
     ASSERT_TRUE(d.ok) << d.error;
