@@ -320,7 +320,9 @@ struct named_file {
 // model's saved colours follow the program's, as the other runs keep them.
 bytes join_with_long_options(const named_file& first, const named_file& second) {
     CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
-    largest_screen({first.path, second.path}, fit_width, fit_height);
+    census c = take_census({first.path, second.path}, 1, nullptr);
+    fit_width = c.width;
+    fit_height = c.height;
     output_to(dup(fileno(ws->out)));
     int read = gif_read(role_first, first.path.c_str());
     testgif::expected_pass(first.scan, role_first, frame_delay, ws->saved);

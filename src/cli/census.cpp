@@ -6,29 +6,19 @@
 
 #include "gif/screen_scan.h"
 
-int count_existing(const std::vector<std::string>& names) {
-    int existing = 0;
+census take_census(const std::vector<std::string>& names, int screens, const struct stat* output) {
+    census c;
     struct stat st;
-    for (const std::string& name : names)
-        if (stat(name.c_str(), &st) == 0) ++existing;
-    return existing;
-}
-
-int output_is_input(const std::string& output, const std::vector<std::string>& names) {
-    struct stat out, in;
-    if (stat(output.c_str(), &out) != 0) return 0;
-    for (const std::string& name : names)
-        if (stat(name.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-            return 1;
-    return 0;
-}
-
-void largest_screen(const std::vector<std::string>& names, int& width, int& height) {
-    width = height = 0;
     for (const std::string& name : names) {
+        if (stat(name.c_str(), &st) != 0) continue;
+        ++c.existing;
+        if (output && st.st_dev == output->st_dev && st.st_ino == output->st_ino) c.output_is_input = 1;
         int w = 0, h = 0;
-        if (!read_screen_size(name.c_str(), w, h)) continue;
-        width = std::max(width, w);
-        height = std::max(height, h);
+        if (!screens || !S_ISREG(st.st_mode) ||
+            !read_screen_size(name.c_str(), static_cast<std::uint64_t>(st.st_size), w, h))
+            continue;
+        c.width = std::max(c.width, w);
+        c.height = std::max(c.height, h);
     }
+    return c;
 }

@@ -1,16 +1,19 @@
 // What the named files are before any of them is read.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
-// How many of the names exist (anything stat can see counts).
-int count_existing(const std::vector<std::string>& names);
+struct census {
+    int existing = 0;           // names that exist (anything stat can see counts)
+    int output_is_input = 0;    // one of them is the output file
+    int width = 0, height = 0;  // the largest screen, when asked for
+};
 
-// 1 when the output name already exists and is the same file as one of the
-// input names, which opening the output would empty before it is read.
-int output_is_input(const std::string& output, const std::vector<std::string>& names);
-
-// The largest screen width and height among the named regular files that
-// read as GIFs, from their headers alone; 0 when there is none.
-void largest_screen(const std::vector<std::string>& names, int& width, int& height);
+// Counts the names that exist, and finds whether one of them is the file
+// `output` describes (null: none). With screens, also finds the largest
+// screen width and height among the regular files that read as GIFs, from
+// their headers alone (pipes and devices can be read only once).
+census take_census(const std::vector<std::string>& names, int screens, const struct stat* output);

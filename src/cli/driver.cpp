@@ -1,5 +1,7 @@
 #include "cli/driver.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "cli/census.h"
@@ -39,16 +41,28 @@ int read_inputs(const std::vector<std::string>& names, int existing) {
 }  // namespace
 
 int run_join(const std::string& output, const std::vector<std::string>& names) {
-    if (output_is_input(output, names)) {
-        std::printf("Output file is also an input: %s\n", output.c_str());
-        return 1;
+    // An output that exists already is a name the census sees the same
+    // before and after it is opened, so one census serves both to find it
+    // among the inputs and to count them. One that does not exist yet is
+    // created first, and may then count as one of the names.
+    struct stat existing_output;
+    bool output_exists = stat(output.c_str(), &existing_output) == 0;
+    census c;
+    if (output_exists) {
+        c = take_census(names, fit_canvas, &existing_output);
+        if (c.output_is_input) {
+            std::printf("Output file is also an input: %s\n", output.c_str());
+            return 1;
+        }
     }
     if (!open_output(output.c_str())) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }
-    int existing = names.empty() ? 0 : count_existing(names);
-    if (fit_canvas && existing > 0) largest_screen(names, fit_width, fit_height);
+    if (!output_exists) c = take_census(names, fit_canvas, nullptr);
+    fit_width = c.width;
+    fit_height = c.height;
+    int existing = c.existing;
     int any = existing > 0 && read_inputs(names, existing);
     if (any) write_out(&layout::trailer, 1);
     int written = finish_output(output);

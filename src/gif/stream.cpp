@@ -1,49 +1,52 @@
 #include "gif/stream.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-
 std::uint8_t data[data_capacity];
 input_stream ifile;
 
 namespace {
 
-// Reads what the file gives into the free space after end.
-void read_more() {
+// Reads what the file gives into the free space after end. Returns 0, or
+// the error that ended the input.
+int read_more() {
     for (;;) {
         ssize_t got = ::read(ifile.fd, ifile.buf + ifile.end, input_block_size - ifile.end);
         if (got > 0) {
             ifile.end += static_cast<std::size_t>(got);
-            return;
+            return 0;
         }
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EAGAIN) {
+            // A pipe or device with nothing to give yet: from now on, wait.
+            int flags = ::fcntl(ifile.fd, F_GETFL);
+            if (flags >= 0 && ::fcntl(ifile.fd, F_SETFL, flags & ~O_NONBLOCK) == 0) continue;
+        }
         ifile.at_end = true;  // end of file, or an error that ends it
-        return;
+        return got < 0 ? errno : 0;
     }
 }
 
 }  // namespace
 
+// The input is opened without waiting, so that a named pipe nobody writes
+// to reads as empty, and its first block is read at once: a directory,
+// which opens but does not read, is refused like a file that does not open.
 int open_input(const char* path) {
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return 0;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return 0;
-    }
-    // Non-blocking only for the open: reads wait for data as usual.
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     ifile.fd = fd;
     ifile.pos = ifile.end = 0;
     ifile.at_end = false;
+    if (read_more() == EISDIR) {
+        close_input();
+        return 0;
+    }
     return 1;
 }
 
