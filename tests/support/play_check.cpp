@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     std::vector<testgif::timeline> parts;
     std::size_t at = 0;    // the join's frame that the next input should start at
     std::size_t prev = 0;  // the input that played last
+    int clears = 0;
     for (std::size_t i = 0; i < ins.size(); ++i) {
         decoded& g = ins[i];
         if (g.frames.empty()) continue;
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
         }
         // A frame of the join's own before this input's first: a clear frame.
         if (at > 0 && at < out.frames.size() && !same_image(out.frames[at], g.frames[0], dx, dy)) {
-            ++at;
+            ++at, ++clears;
             const int last = ins[prev].frames.back().delay;
             if (last == 2 || last == 3) {
                 parts.back().back().time += 2;
@@ -114,6 +115,6 @@ int main(int argc, char** argv) {
     }
     int total = 0;
     for (const testgif::shown& s : want) total += s.time;
-    std::printf("OK: %zu pictures, %d hundredths%s\n", want.size(), total, notes.c_str());
+    std::printf("OK: %zu pictures, %d hundredths, %d clear frames%s\n", want.size(), total, clears, notes.c_str());
     return 0;
 }
