@@ -145,6 +145,7 @@ joins=(
     "ffmpeg-testsrc gifsicle-box"
 )
 ok=0 total=0 pictures=0 failures=()
+: > joins.txt  # each join and its inputs, for check-in-browser.sh
 echo "Joins:"
 for names in "${joins[@]}"; do
     files=()
@@ -155,6 +156,7 @@ for names in "${joins[@]}"; do
         out="join-$((total + 1))-$mode.gif"
         "$reeljoin" -s --keep-delays "--$mode" -o "$out" "${files[@]}"
         total=$((total + 1))
+        echo "$out $mode ${files[*]}" >> joins.txt
         if line=$("$check" "${centre[@]}" "$out" "${files[@]}"); then
             ok=$((ok + 1))
             pictures=$((pictures + $(echo "$line" | sed 's/^OK: \([0-9]*\) pictures.*/\1/')))
