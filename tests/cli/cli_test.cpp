@@ -41,12 +41,10 @@ bytes one_frame(unsigned seed) {
     return testgif::gif_builder().header(6, 5, testgif::palette(16, seed)).image(testgif::picture(6, 5, 16, seed)).trailer().data();
 }
 
-class cli : public ::testing::Test {
+class cli : public program_test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/reeljoin_cli_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        program_test::SetUp();
         testgif::write_file(dir + "/a.gif", two_frames());
         testgif::write_file(dir + "/b.gif", one_frame(4));
         testgif::write_file(dir + "/c.gif", one_frame(5));
@@ -54,11 +52,6 @@ protected:
         ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
         ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-    int run(const std::string& args) { return run_program(dir, args, console); }
-
-    std::string dir, console;
 };
 
 struct run_case {

@@ -86,19 +86,16 @@ bytes last_delay(int delay) {
         .trailer().data();
 }
 
-class playback : public ::testing::Test {
+class playback : public program_test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/reeljoin_play_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        program_test::SetUp();
         files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
                  {"restoring.gif", restoring()}};
         for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 
     // What the join of the named files should play: the GIFs among them
     // one after the other, each placed on the largest screen.
@@ -123,12 +120,10 @@ protected:
     }
 
     testgif::decoded join(const std::string& args) {
-        std::string console;
-        EXPECT_EQ(run_program(dir, "-s -o out.gif " + args, console), 0) << console;
+        EXPECT_EQ(run("-s -o out.gif " + args), 0) << console;
         return testgif::decode_gif_file(dir + "/out.gif");
     }
 
-    std::string dir;
     std::map<std::string, bytes> files;
 };
 
@@ -208,8 +203,7 @@ TEST_F(playback, claims_of_vast_areas_stay_small) {
     for (const char* name : {"vast.gif", "corners.gif"}) {
         SCOPED_TRACE(name);
         testgif::write_file(dir + "/" + name, files[name]);
-        std::string console;
-        ASSERT_EQ(run_program(dir, std::string("-s --keep-delays --fit ") + name + " wide.gif", console), 0);
+        ASSERT_EQ(run(std::string("-s --keep-delays --fit ") + name + " wide.gif"), 0);
         bytes out = testgif::read_file(dir + "/out.gif");
         EXPECT_LT(out.size(), files[name].size() + files["wide.gif"].size() + 1024);
         testgif::walked w = testgif::walk_gif(out);
@@ -224,8 +218,7 @@ TEST_F(playback, centring_never_overflows_16_bits) {
     files["astray.gif"] = gif_builder().header(4, 4, testgif::palette(4, 36))
                               .image(picture(4, 4, 4, 37)).image(at(picture(2, 2, 4, 38), 65533, 1)).trailer().data();
     for (const char* name : {"long.gif", "astray.gif"}) testgif::write_file(dir + "/" + name, files[name]);
-    std::string console;
-    ASSERT_EQ(run_program(dir, "-s --center long.gif astray.gif", console), 0);
+    ASSERT_EQ(run("-s --center long.gif astray.gif"), 0);
     testgif::scanned_file out = testgif::scan_gif(testgif::read_file(dir + "/out.gif"));
     std::vector<int> lefts;
     for (const auto& im : out.images) lefts.push_back(im.descriptor[0] | im.descriptor[1] << 8);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -28,3 +29,17 @@ inline int run_program(const std::string& dir, const std::string& args, std::str
     EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// A test that runs the program in a scratch directory of its own.
+class program_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/reeljoin_test_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    int run(const std::string& args) { return run_program(dir, args, console); }
+
+    std::string dir, console;
+};
