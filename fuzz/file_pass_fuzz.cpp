@@ -302,12 +302,12 @@ void expect_same_pictures(const bytes& input, const testgif::scanned_file& scan,
 constexpr std::uint64_t played_pixel_budget = 1 << 20;
 
 // Whether the player can show `g` as the program's modes promise to keep
-// it: decoded, each frame within its own screen and with colours of its
-// own (an image without any table borrows the program's saved ones).
+// it: decoded, and each frame with colours of its own (an image without
+// any table borrows the program's saved ones).
 bool playable(const testgif::decoded& g) {
     if (!g.ok) return false;
     for (const testgif::frame& f : g.frames)
-        if (f.colours.empty() || f.left + f.width > g.width || f.top + f.height > g.height) return false;
+        if (f.colours.empty()) return false;
     return true;
 }
 
@@ -332,23 +332,6 @@ bytes join_with_long_options(const named_file& first, const named_file& second) 
     if (read) write_out(&layout::trailer, 1);
     CHECK(close_output(), "the output could not be written");
     return read_back(fileno(ws->out));
-}
-
-// What the join should play: each decoded file alone, on the canvas, with
-// the times the program gives (a still the run's delay; a last frame too
-// short to share its time with a clear frame, 2 hundredths more).
-testgif::timeline expected_play(std::vector<testgif::decoded> gifs, bool centre, bool cleared) {
-    int width = std::max(gifs[0].width, gifs[1].width), height = std::max(gifs[0].height, gifs[1].height);
-    std::vector<testgif::timeline> parts;
-    for (std::size_t i = 0; i < gifs.size(); ++i) {
-        std::vector<testgif::frame>& frames = gifs[i].frames;
-        if (frames.size() == 1 && frames[0].delay <= 0) frames[0].delay = i == 0 ? frame_delay : last_delay;
-        if (i == 0 && cleared && !frames.empty() && (frames.back().delay == 2 || frames.back().delay == 3))
-            frames.back().delay += 2;
-        int left = centre ? (width - gifs[i].width) / 2 : 0, top = centre ? (height - gifs[i].height) / 2 : 0;
-        parts.push_back(testgif::place(testgif::play(gifs[i]), width, height, left, top));
-    }
-    return testgif::concat(parts);
 }
 
 void check_long_options(const bytes& input, const testgif::scanned_file& scan, bool fuzzed_first) {
@@ -393,7 +376,8 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     CHECK(joined.ok, "%s: giflib decodes the inputs but not the join: %s", order, joined.error.c_str());
     std::vector<testgif::decoded> gifs = {in, ws->intact_decoded};
     if (!fuzzed_first) std::swap(gifs[0], gifs[1]);
-    std::string diff = testgif::compare(expected_play(gifs, centre, extra == 1), testgif::play(joined));
+    testgif::join_rules rules{centre, true, frame_delay, last_delay};
+    std::string diff = testgif::compare(testgif::expected_join(gifs, rules, {extra == 1}), testgif::play(joined));
     CHECK(diff.empty(), "%s: the join plays otherwise: %s", order, diff.c_str());
 }
 

@@ -97,26 +97,14 @@ protected:
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
     }
 
-    // What the join of the named files should play: the GIFs among them
-    // one after the other, each placed on the largest screen.
-    testgif::timeline expected(const std::vector<std::string>& names, bool centre, int run_delay = -1) {
+    // What the join of the named files should play: the GIFs among them.
+    testgif::timeline expected(const std::vector<std::string>& names, const testgif::join_rules& rules,
+                               const std::vector<bool>& cleared_after = {}) {
         std::vector<testgif::decoded> gifs;
-        int width = 0, height = 0;
-        for (const std::string& name : names) {
-            if (!files.count(name)) continue;
-            gifs.push_back(testgif::decode_gif(files[name]));
-            width = std::max(width, gifs.back().width);
-            height = std::max(height, gifs.back().height);
-        }
-        std::vector<testgif::timeline> parts;
-        for (testgif::decoded& g : gifs) {
-            EXPECT_TRUE(g.ok) << g.error;
-            if (run_delay >= 0)
-                for (testgif::frame& f : g.frames) f.delay = &g == &gifs.back() ? 80 : run_delay;
-            int left = centre ? (width - g.width) / 2 : 0, top = centre ? (height - g.height) / 2 : 0;
-            parts.push_back(testgif::place(testgif::play(g), width, height, left, top));
-        }
-        return testgif::concat(parts);
+        for (const std::string& name : names)
+            if (files.count(name)) gifs.push_back(testgif::decode_gif(files[name]));
+        for (const testgif::decoded& g : gifs) EXPECT_TRUE(g.ok) << g.error;
+        return testgif::expected_join(gifs, rules, cleared_after);
     }
 
     testgif::decoded join(const std::string& args) {
@@ -151,7 +139,7 @@ TEST_F(playback, joins_play_as_their_inputs) {
         testgif::decoded out = join(args);
         ASSERT_TRUE(out.ok) << out.error;
         bool centre = std::string(c.options).find("center") != std::string::npos;
-        EXPECT_EQ(testgif::compare(expected(c.names, centre), testgif::play(out)), "");
+        EXPECT_EQ(testgif::compare(expected(c.names, {centre}), testgif::play(out)), "");
     }
 }
 
@@ -160,7 +148,8 @@ TEST_F(playback, joins_play_as_their_inputs) {
 TEST_F(playback, fit_with_the_run_delays) {
     testgif::decoded out = join("-d 30 --fit disposing.gif tall.gif wide.gif");
     ASSERT_TRUE(out.ok) << out.error;
-    EXPECT_EQ(testgif::compare(expected({"disposing.gif", "tall.gif", "wide.gif"}, false, 30), testgif::play(out)), "");
+    testgif::join_rules rules{false, false, 30, 80};
+    EXPECT_EQ(testgif::compare(expected({"disposing.gif", "tall.gif", "wide.gif"}, rules), testgif::play(out)), "");
 }
 
 // A last frame shown for 2 or 3 hundredths cannot give the clear frame 2
@@ -171,9 +160,9 @@ TEST_F(playback, last_frame_too_short_to_share) {
         std::string name = "last" + std::to_string(d) + ".gif";
         testgif::decoded out = join("--keep-delays --fit " + name + " tall.gif");
         ASSERT_TRUE(out.ok) << out.error;
-        testgif::timeline want = testgif::merge_repeats(expected({name, "tall.gif"}, false));
-        want[1].time += 2;
+        testgif::timeline as_alone = expected({name, "tall.gif"}, {}), want = expected({name, "tall.gif"}, {}, {true});
         EXPECT_EQ(testgif::compare(want, testgif::play(out)), "");
+        EXPECT_NE(testgif::compare(as_alone, testgif::play(out)), "");
     }
 }
 

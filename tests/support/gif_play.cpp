@@ -90,25 +90,31 @@ timeline merge_repeats(timeline t) {
     return out;
 }
 
-snapshot place(const snapshot& p, int width, int height, int left, int top) {
-    snapshot out{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, 0)};
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            if (left + x >= 0 && left + x < width && top + y >= 0 && top + y < height)
-                out.pixels[static_cast<std::size_t>(top + y) * width + left + x] =
-                    p.pixels[static_cast<std::size_t>(y) * p.width + x];
-    return out;
-}
-
-timeline place(const timeline& t, int width, int height, int left, int top) {
+timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
+                       const std::vector<bool>& cleared_after) {
+    int width = 0, height = 0;
+    for (const decoded& g : inputs) {
+        width = std::max(width, g.width);
+        height = std::max(height, g.height);
+    }
     timeline out;
-    for (const shown& s : t) out.push_back({place(s.pic, width, height, left, top), s.time});
-    return out;
-}
-
-timeline concat(const std::vector<timeline>& inputs) {
-    timeline out;
-    for (const timeline& t : inputs) out.insert(out.end(), t.begin(), t.end());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        decoded& g = inputs[i];
+        int run_delay = i + 1 == inputs.size() ? rules.end_delay : rules.run_delay;
+        int left = rules.centre ? (width - g.width) / 2 : 0, top = rules.centre ? (height - g.height) / 2 : 0;
+        for (frame& f : g.frames) {
+            if (!rules.keep_delays || (g.frames.size() == 1 && f.delay <= 0)) f.delay = run_delay;
+            f.left += left;
+            f.top += top;
+        }
+        if (i < cleared_after.size() && cleared_after[i] && !g.frames.empty() &&
+            (g.frames.back().delay == 2 || g.frames.back().delay == 3))
+            g.frames.back().delay += 2;
+        g.width = width;
+        g.height = height;
+        timeline t = play(g);
+        out.insert(out.end(), t.begin(), t.end());
+    }
     return out;
 }
 

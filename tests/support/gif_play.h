@@ -39,13 +39,22 @@ timeline play(const decoded& gif);
 // Consecutive equal pictures become one, shown for the sum of their times.
 timeline merge_repeats(timeline t);
 
-// `p` at (left, top) on a transparent width x height canvas, clipped to it.
-snapshot place(const snapshot& p, int width, int height, int left, int top);
-timeline place(const timeline& t, int width, int height, int left, int top);
+// How the program places and times the inputs of a join made with --fit or
+// --center.
+struct join_rules {
+    bool centre = false;      // --center: each input in the middle of the canvas, else at its top left
+    bool keep_delays = true;  // false: every frame gets run_delay, the last input's end_delay
+    int run_delay = 20, end_delay = 80;
+};
 
-// What a join of the inputs should play: their timelines one after another.
-// Each must already be on the joined canvas (see place()).
-timeline concat(const std::vector<timeline>& inputs);
+// What a join of the decoded inputs should play: each alone, one after the
+// other, on a canvas as large as the largest screen, where nothing else
+// clips its frames. A still (one image without a delay) shows for the run
+// delay, the end delay when last; an input that a clear frame follows
+// (cleared_after[i]) and whose last frame shows for 2 or 3 hundredths,
+// too short to give 2 to the clear frame, shows it 2 longer.
+timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
+                       const std::vector<bool>& cleared_after = {});
 
 // Compares after merging repeats. Returns "" when equal, else a short account
 // of the first difference: index, times, sizes or the first differing pixel.

@@ -80,11 +80,10 @@ TEST(play, clips_to_the_canvas_and_unstores_interlaced_rows) {
     EXPECT_EQ(played(i).at(0).pic, pic("0/5/3/6/2/7/4/8/1/9"));
 }
 
-TEST(timeline, merge_place_and_compare) {
+TEST(timeline, merge_and_compare) {
     const snapshot a = pic("12"), b = pic("21");
     const timeline t{{a, 3}, {a, 4}, {b, 5}, {a, 1}};
     EXPECT_EQ(times(merge_repeats(t)), (std::vector<int>{7, 5, 1}));
-    EXPECT_EQ(place(a, 3, 2, 2, 1), pic(".../..1"));
     EXPECT_EQ(compare({{a, 7}, {b, 5}, {a, 1}}, t), "");
     const struct { timeline actual; const char* says; } cases[] = {
         {{{a, 7}, {b, 6}, {a, 1}}, "picture 1: shown for 6, expected 5"},

@@ -73,41 +73,29 @@ int main(int argc, char** argv) {
 
     std::string notes;
     auto note = [&](const std::string& what, std::size_t i) { notes += "; " + what + " (" + names[i + 1] + ")"; };
-    std::vector<testgif::timeline> parts;
+    std::vector<bool> cleared_after(ins.size(), false);
     std::size_t at = 0;    // the join's frame that the next input should start at
     std::size_t prev = 0;  // the input that played last
     int clears = 0;
     for (std::size_t i = 0; i < ins.size(); ++i) {
-        decoded& g = ins[i];
+        const decoded& g = ins[i];
         if (g.frames.empty()) continue;
         const int dx = centre ? (width - g.width) / 2 : 0, dy = centre ? (height - g.height) / 2 : 0;
-        if (g.frames.size() == 1 && g.frames[0].delay <= 0) {
-            g.frames[0].delay = i + 1 == ins.size() ? end_delay : run_delay;
-            note("still shown for " + std::to_string(g.frames[0].delay), i);
-        }
+        if (g.frames.size() == 1 && g.frames[0].delay <= 0) note("still", i);
+        if (reaches_beyond(g)) note("frames beyond its screen not clipped", i);
         // A frame of the join's own before this input's first: a clear frame.
         if (at > 0 && at < out.frames.size() && !same_image(out.frames[at], g.frames[0], dx, dy)) {
             ++at, ++clears;
+            cleared_after[prev] = true;
             const int last = ins[prev].frames.back().delay;
-            if (last == 2 || last == 3) {
-                parts.back().back().time += 2;
-                note("last frame of " + std::to_string(last) + " shown 2 longer before a clear frame", prev);
-            }
+            if (last == 2 || last == 3) note("last frame of " + std::to_string(last) + " shown 2 longer before a clear frame", prev);
         }
         at += g.frames.size();
         prev = i;
-        if (reaches_beyond(g)) {
-            // Played on the join's canvas itself, where nothing clips it to its own screen.
-            note("frames beyond its screen not clipped", i);
-            for (frame& f : g.frames) f.left += dx, f.top += dy;
-            g.width = width, g.height = height;
-            parts.push_back(testgif::play(g));
-        } else {
-            parts.push_back(testgif::place(testgif::play(g), width, height, dx, dy));
-        }
     }
 
-    const testgif::timeline want = testgif::merge_repeats(testgif::concat(parts));
+    const testgif::timeline want = testgif::merge_repeats(
+        testgif::expected_join(ins, {centre, true, run_delay, end_delay}, cleared_after));
     const std::string diff = testgif::compare(want, testgif::play(out));
     if (!diff.empty()) {
         std::printf("FAIL: %s%s\n", diff.c_str(), notes.c_str());
