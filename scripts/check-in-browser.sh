@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 work=$PWD/build-clips/clips
 [ -s "$work/joins.txt" ] || { echo "No joins: run scripts/check-real-clips.sh first"; exit 1; }
 bash scripts/install-deps.sh chromium
+. scripts/chromium-page.sh
 cd "$work"
 
 cat > browser-check.html <<'EOF'
@@ -124,39 +125,8 @@ async function compare(out, mode, ins) {
 </script>
 EOF
 
-# Serves this directory on a free port of 127.0.0.1 and takes the page's result.
-cat > browser-server.py <<'EOF'
-import http.server, sys
-class Handler(http.server.SimpleHTTPRequestHandler):
-    def do_POST(self):
-        with open("browser-result.txt", "wb") as f:
-            f.write(self.rfile.read(int(self.headers["Content-Length"])))
-        self.send_response(204)
-        self.end_headers()
-    def log_message(self, *args):
-        pass
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-open("browser-port.txt", "w").write(str(server.server_address[1]))
-server.serve_forever()
-EOF
-
-rm -f browser-result.txt browser-port.txt
-/usr/bin/python3 browser-server.py & server=$!
-profile=$(mktemp -d)
-browser=
-cleanup() {
-    kill "$server" ${browser:+"$browser"} 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$profile"
-}
-trap cleanup EXIT
-for _ in $(seq 50); do [ -s browser-port.txt ] && break; sleep 0.1; done
-chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$profile" "http://127.0.0.1:$(cat browser-port.txt)/browser-check.html" \
-    > browser.log 2>&1 & browser=$!
-for _ in $(seq 300); do [ -s browser-result.txt ] && break; sleep 0.5; done
-[ -s browser-result.txt ] || { echo "No result from Chromium within 150 s (see $work/browser.log)"; exit 1; }
+run_in_chromium browser-check.html 150 ||
+    { echo "No result from Chromium within 150 s (see $work/browser.log)"; exit 1; }
 
 sed 's/^/  /' browser-result.txt
 total=$(wc -l < browser-result.txt)
