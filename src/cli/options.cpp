@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -24,27 +25,75 @@ int is(const char* arg, const char* option) { return std::strcmp(arg, option) ==
 
 int is_long_option(const char* arg) { return std::strncmp(arg, "--", 2) == 0; }
 
-// The long options: each switches run settings on.
+// Reads a loop count: decimal digits only, 0 to 65535.
+int read_loop_count(const char* text) {
+    char* end = nullptr;
+    unsigned long n = std::strtoul(text, &end, 10);
+    if (end == text || *end || !std::isdigit(static_cast<unsigned char>(*text)) || n > 0xFFFF) return 0;
+    loop_count = static_cast<int>(n);
+    loop_mode = loop_given;
+    return 1;
+}
+
+// The long options. Those that take a value get it after "=" or in the
+// next argument; each applies itself and returns 0 when its value is wrong.
 struct long_option {
     const char* name;
-    int* setting;
-    int* also;  // a second setting it implies, or null
+    int takes_value;
+    int (*apply)(const char* value, command_line& cl);
+    const char* usage;  // its line in the long usage text
 };
 const long_option long_options[] = {
-    {"--keep-delays", &keep_delays, nullptr},
-    {"--fit", &fit_canvas, nullptr},
-    {"--center", &center_frames, &fit_canvas},
+    {"--keep-delays", 0, [](const char*, command_line&) { return keep_delays = 1; },
+     "      --keep-delays   - Each frame keeps its own delay instead of -d/-e"},
+    {"--fit", 0, [](const char*, command_line&) { return fit_canvas = 1; },
+     "      --fit           - Canvas fits every file; each file starts on a clear one"},
+    {"--center", 0, [](const char*, command_line&) { return fit_canvas = center_frames = 1; },
+     "      --center        - As --fit, with each file centred on the canvas"},
+    {"--loop", 1, [](const char* value, command_line&) { return read_loop_count(value); },
+     "      --loop=N        - Repeat N times after the first play (0: for ever)"},
+    {"--no-loop", 0, [](const char*, command_line&) { return (loop_mode = loop_none), 1; },
+     "      --no-loop       - No looping: the animation plays once"},
+    {"--files-from", 1, [](const char* value, command_line& cl) { return cl.lists.emplace_back(value), 1; },
+     "      --files-from=FILE - More file names from FILE, one a line (-: standard input)"},
+    {"--help", 0, [](const char*, command_line& cl) { return cl.long_help = 1; },
+     "      --help          - Print this text"},
+    {"--version", 0, [](const char*, command_line& cl) { return cl.version = 1; },
+     "      --version       - Print the program's name and version"},
 };
 
-// Switches on the settings that arg names; 0 when it names none.
-int apply_long_option(const char* arg) {
-    for (const long_option& option : long_options)
-        if (is(arg, option.name)) {
-            *option.setting = 1;
-            if (option.also) *option.also = 1;
-            return 1;
-        }
-    return 0;
+// The option that arg names, with its value when it is given after "=".
+const long_option* find_long_option(const char* arg, const char*& value) {
+    const char* equals = std::strchr(arg, '=');
+    std::size_t length = equals ? static_cast<std::size_t>(equals - arg) : std::strlen(arg);
+    for (const long_option& option : long_options) {
+        if (std::strlen(option.name) != length || std::strncmp(arg, option.name, length) != 0) continue;
+        if (equals && !option.takes_value) return nullptr;
+        value = equals ? equals + 1 : nullptr;
+        return &option;
+    }
+    return nullptr;
+}
+
+// Applies the long option at argv[i] and returns how many arguments it took;
+// 0, with the word kept in cl, when it is unknown or its value is wrong.
+int apply_long_option(int i, int argc, char** argv, command_line& cl) {
+    const char* value = nullptr;
+    const long_option* option = find_long_option(argv[i], value);
+    if (!option) {
+        cl.unknown = argv[i];
+        return 0;
+    }
+    int taken = 1;
+    if (option->takes_value && !value && i + 1 < argc) {
+        value = argv[i + 1];
+        taken = 2;
+    }
+    if ((option->takes_value && !value) || !option->apply(value, cl)) {
+        cl.invalid = taken == 2 ? std::string(argv[i]) + " " + value : argv[i];
+        return 0;
+    }
+    return taken;
 }
 
 // Applies the short option at argv[i] and returns how many arguments it
@@ -71,14 +120,15 @@ command_line parse_options(int argc, char** argv) {
     int longs = 1;   // long options are still recognised (no "--" yet)
     for (int i = 1; i < argc;) {
         const char* arg = argv[i];
-        if (longs && is_long_option(arg)) {
+        if (longs && is(arg, "--")) {
+            longs = shorts = 0;
             ++i;
-            if (is(arg, "--")) {
-                longs = shorts = 0;
-            } else if (!apply_long_option(arg)) {
-                cl.unknown = arg;
-                return cl;
-            }
+            continue;
+        }
+        if (longs && is_long_option(arg)) {
+            int taken = apply_long_option(i, argc, argv, cl);
+            if (!taken || cl.long_help || cl.version) return cl;
+            i += taken;
             continue;
         }
         if (shorts && is(arg, "-h")) {
@@ -107,3 +157,11 @@ void print_usage() {
     std::puts("      -e delay     - Last frame delay in .01 sec (default 80)");
     std::puts("      file1 file2 ... - List of GIF files to include");
 }
+
+void print_long_usage() {
+    print_usage();
+    for (const long_option& option : long_options) std::puts(option.usage);
+    std::puts("      --              - Ends the long options: the rest are file names");
+}
+
+void print_version() { std::puts("reeljoin " REELJOIN_VERSION); }

@@ -6,9 +6,13 @@
 
 struct command_line {
     int help = 0;                     // -h was seen: print the usage text
+    int long_help = 0;                // --help: the usage text and the long options
+    int version = 0;                  // --version
     std::string output = "out.gif";   // -o
     std::vector<std::string> inputs;  // the input names, in order
+    std::vector<std::string> lists;   // --files-from: files naming more inputs
     std::string unknown;              // a word taken for a long option that is none
+    std::string invalid;              // a long option whose value is missing or wrong
 };
 
 // Reads the command line from argv[1] on into the run settings.
@@ -16,7 +20,11 @@ struct command_line {
 // one, and one standing last is taken as a name, except -h; the value of
 // -o, -d or -e is taken whatever it looks like. Long options (--NAME) are
 // recognised anywhere before a "--", which ends them; every argument after
-// it is an input name. Parsing stops at the first unknown long option.
+// it is an input name. A long option's value follows an "=" or stands in
+// the next argument. Parsing stops at -h, --help, --version and at the
+// first long option that is unknown or has a wrong value.
 command_line parse_options(int argc, char** argv);
 
 void print_usage();
+void print_long_usage();  // the usage text, then a line for each long option
+void print_version();

@@ -18,6 +18,13 @@ constexpr std::size_t header_size = signature_size + version_size + screen_size;
 
 int writes_header(int role) { return role == role_first || role == role_single; }
 
+void write_loop_block() {
+    std::uint8_t block[loop_block_size];
+    std::memcpy(block, loop_block, loop_block_size);
+    put_u16(block + loop_block_count, loop_count);
+    write_out(block, loop_block_size);
+}
+
 // Makes the output's screen as large as the largest input's.
 void widen_screen(std::uint8_t* screen_desc) {
     put_u16(screen_desc + screen_width, std::max(get_u16(screen_desc + screen_width), fit_width));
@@ -51,7 +58,7 @@ int read_header(int role, screen_info& screen) {
         canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height));
         data[signature_size + version_digit] = '9';
         write_out(data, header_size + table_size);
-        if (role == role_first) write_out(loop_block, loop_block_size);
+        if (role == role_first ? loop_mode != loop_none : loop_mode == loop_given) write_loop_block();
     }
     if (center_frames) centre_on_canvas(width, height, screen);
     return 1;

@@ -12,6 +12,12 @@ constexpr int role_last = -1;    // frames only, with the last-frame delay
 constexpr int role_single = -2;  // header and global table but no looping block
 // Any positive role: a middle file, whose frames are appended.
 
+// Whether the output loops: by default only a join of several files does;
+// a loop count given explicitly applies to a single file too.
+constexpr int loop_default = 0;
+constexpr int loop_given = 1;
+constexpr int loop_none = 2;
+
 // Run settings: set by the command line, read by the file pass.
 extern int verb;            // 1: print "Processing: NAME" per file
 extern int loop_delay;      // frame delay, hundredths of a second
@@ -19,6 +25,8 @@ extern int loop_end_delay;  // delay of the last file's frames
 extern int keep_delays;     // 1: frames keep the delays of their own control extensions
 extern int fit_canvas;      // 1: the canvas fits every input, and each file starts on a clear one
 extern int center_frames;   // 1: with fit_canvas, each file's frames are centred on the canvas
+extern int loop_count;      // the looping block's count: 0 loops for ever
+extern int loop_mode;       // loop_default, loop_given or loop_none
 extern int fit_width;       // with fit_canvas: the largest screen among the inputs,
 extern int fit_height;      // read from their headers before the join
 // ofile, the output stream, is declared in gif/output.h.

@@ -69,9 +69,10 @@ constexpr int disposal_keep = 1;
 constexpr int disposal_clear = 2;    // clear the frame's rectangle after it
 constexpr int disposal_restore = 3;  // put back what the rectangle held before
 
-// Looping block: application extension "NETSCAPE2.0" with a loop count of
-// 0, which viewers take as "repeat for ever".
+// Looping block: application extension "NETSCAPE2.0" with a loop count,
+// here 0, which viewers take as "repeat for ever".
 constexpr std::size_t loop_block_size = 19;
+constexpr std::size_t loop_block_count = 16;
 constexpr std::uint8_t loop_block[loop_block_size] = {
     0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
     0x03, 0x01, 0x00, 0x00, 0x00};

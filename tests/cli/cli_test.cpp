@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "gif_decode.h"
+#include "gif_scan.h"
 #include "program.h"
 
 namespace {
@@ -27,6 +28,16 @@ const std::string usage =
     "      -d delay     - Frame delay in .01 sec (default 20)\n"
     "      -e delay     - Last frame delay in .01 sec (default 80)\n"
     "      file1 file2 ... - List of GIF files to include\n";
+const std::string long_usage = usage +
+    "      --keep-delays   - Each frame keeps its own delay instead of -d/-e\n"
+    "      --fit           - Canvas fits every file; each file starts on a clear one\n"
+    "      --center        - As --fit, with each file centred on the canvas\n"
+    "      --loop=N        - Repeat N times after the first play (0: for ever)\n"
+    "      --no-loop       - No looping: the animation plays once\n"
+    "      --files-from=FILE - More file names from FILE, one a line (-: standard input)\n"
+    "      --help          - Print this text\n"
+    "      --version       - Print the program's name and version\n"
+    "      --              - Ends the long options: the rest are file names\n";
 
 bytes two_frames() {
     return testgif::gif_builder()
@@ -51,6 +62,8 @@ protected:
         std::ofstream(dir + "/text.txt") << "not an image\n";
         ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
         ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
+        testgif::write_file(dir + "/c c.gif", one_frame(6));
+        std::ofstream(dir + "/list.txt") << "b.gif\n\nc c.gif\n";
     }
 };
 
@@ -132,7 +145,20 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"double_dash_ends_options", "-s -- --keep-delays a.gif", "Unable to open GIF file: --keep-delays\n", 0, "out.gif", {20, 20}, -1},
         run_case{"option_value_may_start_with_dashes", "-s -o --x.gif a.gif b.gif", "", 0, "--x.gif", {20, 20, 80}, 0},
         run_case{"unknown_long_option", "-o x.gif a.gif --fast", "Unknown option: --fast\n", 1, none, {}, -1},
-        run_case{"unknown_long_option_truncates_nothing", "-o b.gif --keep-delays=1 a.gif", "Unknown option: --keep-delays=1\n", 1, "b.gif", {-1}, -1}),
+        run_case{"unknown_long_option_truncates_nothing", "-o b.gif --keep-delays=1 a.gif", "Unknown option: --keep-delays=1\n", 1, "b.gif", {-1}, -1},
+        run_case{"long_help", "a.gif --help b.gif", long_usage, 0, none, {}, -1},
+        run_case{"version", "-s --version", "reeljoin " REELJOIN_VERSION "\n", 0, none, {}, -1},
+        run_case{"loop_count", "-s --loop=3 a.gif b.gif", "", 0, "out.gif", {20, 20, 80}, 3},
+        run_case{"loop_count_apart", "-s a.gif --loop 65535 b.gif", "", 0, "out.gif", {20, 20, 80}, 65535},
+        run_case{"loop_count_for_a_single_file", "-s --loop=0 a.gif", "", 0, "out.gif", {20, 20}, 0},
+        run_case{"no_loop", "-s --no-loop a.gif b.gif", "", 0, "out.gif", {20, 20, 80}, -1},
+        run_case{"loop_count_not_a_number", "-o x.gif --loop=-1 a.gif", "Invalid option value: --loop=-1\n", 1, none, {}, -1},
+        run_case{"loop_count_too_large", "--loop 65536 a.gif", "Invalid option value: --loop 65536\n", 1, none, {}, -1},
+        run_case{"option_value_missing", "a.gif --files-from", "Invalid option value: --files-from\n", 1, none, {}, -1},
+        run_case{"files_from_after_the_names", "-s --files-from=list.txt a.gif", "", 0, "out.gif", {20, 20, 20, 80}, 0},
+        run_case{"files_from_standard_input", "--files-from - a.gif < list.txt", pa + pb + "Processing: c c.gif\n", 0, "out.gif", {20, 20, 20, 80}, 0},
+        run_case{"files_from_two_lists", "-s --files-from=list.txt --files-from=list.txt", "", 0, "out.gif", {20, 20, 20, 80}, 0},
+        run_case{"files_from_unreadable", "--files-from=nolist.txt a.gif", "Unable to read file list: nolist.txt\n", 1, none, {}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The input named as output is left exactly as it was.
@@ -219,6 +245,29 @@ TEST_F(cli, memory_stays_flat) {
     ASSERT_GT(big, 0);
     EXPECT_LT(big - small, 8 * 1024) << small << " KiB for small files, " << big << " KiB with the big one";
     EXPECT_GT(std::ifstream(dir + "/out.gif", std::ios::ate).tellg(), 32 << 20);
+}
+
+// A list of 100,000 names, far more than a command line holds, is joined
+// in one run, and memory grows with the names alone.
+TEST_F(cli, files_from_a_list_of_100000_names) {
+    const bytes tiny = testgif::gif_builder().header(1, 1, testgif::palette(2, 7)).image(testgif::picture(1, 1, 2, 7)).trailer().data();
+    ASSERT_EQ(mkdir((dir + "/many").c_str(), 0755), 0);
+    const int count = 100000, few = 1000;
+    std::ofstream all(dir + "/all.txt"), some(dir + "/some.txt");
+    for (int i = 0; i < count; ++i) {
+        std::string name = "many/frame " + std::to_string(i) + ".gif";
+        testgif::write_file(dir + "/" + name, tiny);
+        all << name << '\n';
+        if (i < few) some << name << '\n';
+    }
+    all.close();
+    some.close();
+    long small = peak_kib(dir, {"-s", "--files-from=some.txt"});
+    long big = peak_kib(dir, {"-s", "--files-from", "all.txt"});
+    ASSERT_GT(small, 0);
+    ASSERT_GT(big, 0);
+    EXPECT_LT(big - small, (count - few) * 128 / 1024) << small << " KiB for " << few << " names, " << big << " KiB for " << count;
+    EXPECT_EQ(testgif::scan_gif(testgif::read_file(dir + "/out.gif")).images.size(), std::size_t(count));
 }
 
 // The first file of a run without any colour table: its images get a

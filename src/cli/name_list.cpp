@@ -1,0 +1,44 @@
+#include "cli/name_list.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t block_size = 64 * 1024;
+
+void take_name(std::string& line, std::vector<std::string>& names) {
+    if (!line.empty()) names.push_back(line);
+    line.clear();
+}
+
+}  // namespace
+
+int read_name_list(const std::string& path, std::vector<std::string>& names) {
+    int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char block[block_size];
+    std::string line;
+    int ok = 1;
+    for (;;) {
+        ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (const char *p = block, *end = block + got; p < end;) {
+            const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            line.append(p, newline ? newline : end);
+            if (!newline) break;
+            take_name(line, names);
+            p = newline + 1;
+        }
+    }
+    take_name(line, names);
+    if (fd != STDIN_FILENO) ::close(fd);
+    return ok;
+}

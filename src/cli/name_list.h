@@ -1,0 +1,10 @@
+// Input names read from a file, for lists too long for a command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Appends the names in path ("-": standard input), one a line, to names.
+// Blank lines are skipped; every other byte of a line, spaces included,
+// is part of the name. Returns 0 when the list cannot be opened or read.
+int read_name_list(const std::string& path, std::vector<std::string>& names);
