@@ -33,6 +33,8 @@ page=$root/usr/share/man/man1/reeljoin.1.gz
 [ -f "$page" ] || fail "usr/share/man/man1/reeljoin.1.gz is missing"
 gzip -t "$page" || fail "the manual page is not valid gzip"
 gzip -dc "$page" | cmp -s - "$src/man/reeljoin.1" || fail "the packaged manual page differs from man/reeljoin.1"
+completion=$root/usr/share/bash-completion/completions/reeljoin
+cmp -s "$completion" "$src/completion/reeljoin" || fail "usr/share/bash-completion/completions/reeljoin is missing or differs"
 if command -v man >/dev/null; then
     MANWIDTH=80 man --warnings -l "$page" >"$tmp/page.txt" 2>"$tmp/page.err" || fail "man could not render the page"
     [ ! -s "$tmp/page.err" ] || { cat "$tmp/page.err"; fail "man warned about the packaged page"; }
@@ -54,4 +56,4 @@ total=0
 for f in "${examples[@]}"; do total=$((total + $(stat -c %s "$f"))); done
 [ "$(stat -c %s joined.gif)" -gt "$total" ] || fail "joined.gif is smaller than its inputs together"
 
-echo "PASS: $(basename "$deb") installs usr/bin/reeljoin and its manual page; the installed program joined ${#examples[@]} examples"
+echo "PASS: $(basename "$deb") installs usr/bin/reeljoin, its manual page and its bash completion; the installed program joined ${#examples[@]} examples"

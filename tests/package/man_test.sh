@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The manual page renders without warnings and documents every option of
-# the usage text, with the same defaults.
+# the usage text and of --help, with the same defaults.
 # Usage: man_test.sh PAGE REELJOIN
 set -euo pipefail
 page=$1 bin=$2
@@ -20,6 +20,9 @@ section=$(sed -n '/^OPTIONS/,/^[A-Z]/p' <<<"$text")
 usage=$("$bin" -h)
 for opt in -h $(echo "$usage" | sed -n 's/^ *\(-[a-z]\) .*/\1/p'); do
     grep -Eq "^       $opt( |$)" <<<"$section" || fail "option $opt is not described under OPTIONS"
+done
+for opt in $("$bin" --help | sed -n 's/^ *\(--[a-z-]*\).*/\1/p'); do
+    grep -Eq "^       $opt([ =]|$)" <<<"$section" || fail "long option $opt is not described under OPTIONS"
 done
 # Each option's entry runs from its tag to the next tag or the section's end.
 defaults=0
