@@ -12,8 +12,8 @@
 //   refuses the file;
 // - the inputs are never opened for writing nor changed, and no file
 //   descriptor is left open;
-// - with every long option on (--keep-delays, --fit, --center on every
-//   other input), in either order with the intact file: every image's
+// - with every long option on (--keep-delays, --fit, --compact, --center
+//   on every other input), in either order with the intact file: every image's
 //   data is copied unchanged, at most one clear frame stands between the
 //   files, the output stays within a bound of what was read, and, when
 //   giflib decodes both inputs, the join plays as they played alone.
@@ -34,6 +34,7 @@
 #include "cli/census.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
+#include "gif/output_table.h"
 #include "gif_decode.h"
 #include "gif_play.h"
 #include "gif_scan.h"
@@ -320,9 +321,11 @@ struct named_file {
 // model's saved colours follow the program's, as the other runs keep them.
 bytes join_with_long_options(const named_file& first, const named_file& second) {
     CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
-    census c = take_census({first.path, second.path}, 1, nullptr);
+    census c = take_census({first.path, second.path}, nullptr);
     fit_width = c.width;
     fit_height = c.height;
+    const table_candidate* common = most_common_table(c.tables);
+    set_output_table(common ? common->table : nullptr, common ? common->entries : 0);
     output_to(dup(fileno(ws->out)));
     int read = gif_read(role_first, first.path.c_str());
     testgif::expected_pass(first.scan, role_first, frame_delay, ws->saved);
@@ -336,12 +339,12 @@ bytes join_with_long_options(const named_file& first, const named_file& second) 
 
 void check_long_options(const bytes& input, const testgif::scanned_file& scan, bool fuzzed_first) {
     bool centre = input.size() % 2;
-    keep_delays = fit_canvas = 1;
+    keep_delays = fit_canvas = compact_tables = 1;
     center_frames = centre;
     const char* order = fuzzed_first ? "fuzzed first" : "intact first";
     named_file fuzzed{ws->input, scan}, intact{ws->intact, ws->intact_scan};
     bytes out = fuzzed_first ? join_with_long_options(fuzzed, intact) : join_with_long_options(intact, fuzzed);
-    keep_delays = fit_canvas = center_frames = 0;
+    keep_delays = fit_canvas = center_frames = compact_tables = 0;
 
     // Every image of both files, in order, with its data as it was; a
     // clear frame at most between the two.

@@ -6,14 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/table_choice.h"
+
 struct census {
     int existing = 0;           // names that exist (anything stat can see counts)
     int output_is_input = 0;    // one of them is the output file
-    int width = 0, height = 0;  // the largest screen, when asked for
+    int width = 0, height = 0;  // with fit_canvas: the largest screen
+    table_tally tables;         // with compact_tables: the global tables met
 };
 
 // Counts the names that exist, and finds whether one of them is the file
-// `output` describes (null: none). With screens, also finds the largest
-// screen width and height among the regular files that read as GIFs, from
+// `output` describes (null: none). With fit_canvas it also finds the
+// largest screen width and height, and with compact_tables it counts the
+// global tables (of every file with fit_canvas, else of a few hundred
+// spread over the list), among the regular files that read as GIFs, from
 // their headers alone (pipes and devices can be read only once).
-census take_census(const std::vector<std::string>& names, int screens, const struct stat* output);
+census take_census(const std::vector<std::string>& names, const struct stat* output);

@@ -7,6 +7,7 @@
 #include "cli/census.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
+#include "gif/output_table.h"
 #include "gif/stream.h"
 
 namespace {
@@ -49,7 +50,7 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
     bool output_exists = stat(output.c_str(), &existing_output) == 0;
     census c;
     if (output_exists) {
-        c = take_census(names, fit_canvas, &existing_output);
+        c = take_census(names, &existing_output);
         if (c.output_is_input) {
             std::printf("Output file is also an input: %s\n", output.c_str());
             return 1;
@@ -59,7 +60,9 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }
-    if (!output_exists) c = take_census(names, fit_canvas, nullptr);
+    if (!output_exists) c = take_census(names, nullptr);
+    if (const table_candidate* common = most_common_table(c.tables))
+        set_output_table(common->table, common->entries);
     fit_width = c.width;
     fit_height = c.height;
     int existing = c.existing;

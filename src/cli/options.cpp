@@ -50,6 +50,8 @@ const long_option long_options[] = {
      "      --fit           - Canvas fits every file; each file starts on a clear one"},
     {"--center", 0, [](const char*, command_line&) { return fit_canvas = center_frames = 1; },
      "      --center        - As --fit, with each file centred on the canvas"},
+    {"--compact", 0, [](const char*, command_line&) { return compact_tables = 1; },
+     "      --compact       - No colour table where the global one holds the same"},
     {"--loop", 1, [](const char* value, command_line&) { return read_loop_count(value); },
      "      --loop=N        - Repeat N times after the first play (0: for ever)"},
     {"--no-loop", 0, [](const char*, command_line&) { return (loop_mode = loop_none), 1; },

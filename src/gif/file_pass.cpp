@@ -8,6 +8,7 @@
 #include "gif/frame.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
+#include "gif/output_table.h"
 #include "gif/stream.h"
 
 namespace {
@@ -23,6 +24,18 @@ void write_loop_block() {
     std::memcpy(block, loop_block, loop_block_size);
     put_u16(block + loop_block_count, loop_count);
     write_out(block, loop_block_size);
+}
+
+// Gives the output's screen the global table chosen for it; returns the
+// table's size. The screen descriptor's other bits stay as they were.
+std::size_t put_output_table(std::uint8_t* screen_desc) {
+    std::size_t entries = output_table_entries();
+    std::uint8_t size_field = 0;
+    while (table_entries(size_field) < entries) ++size_field;
+    std::uint8_t& packed = screen_desc[screen_packed];
+    packed = static_cast<std::uint8_t>((packed & ~(table_flag | table_size_field)) | table_flag | size_field);
+    std::memcpy(data + header_size, output_table(), entry_size * entries);
+    return entry_size * entries;
 }
 
 // Makes the output's screen as large as the largest input's.
@@ -55,6 +68,7 @@ int read_header(int role, screen_info& screen) {
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
     if (writes_header(role)) {
         if (fit_canvas) widen_screen(screen_desc);
+        if (compact_tables && output_table_entries()) table_size = put_output_table(screen_desc);
         canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height));
         data[signature_size + version_digit] = '9';
         write_out(data, header_size + table_size);

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "gif/canvas.h"
+#include "gif/gif.h"
 #include "gif/image_data.h"
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
+#include "gif/output_table.h"
 #include "gif/stream.h"
 
 namespace {
@@ -95,6 +97,10 @@ int reframe_image(int delay, const frame_control& own, const screen_info& screen
     int code_size = read_byte();
     if (code_size < 0 || code_size > lzw_max_code_size) return 0;
 
+    if (compact_tables && same_as_output_table(data + table_at, table_size / entry_size, code_size)) {
+        data[descriptor_at + image_packed] &= static_cast<std::uint8_t>(~(table_flag | table_size_field));
+        table_size = 0;  // the output's global table stands for it
+    }
     placed_frame placed = place_frame(data + descriptor_at, screen, code_size);
     build_frame_control(data, delay, own);
     canvas_before_frame(placed, data);

@@ -25,6 +25,7 @@ extern int loop_end_delay;  // delay of the last file's frames
 extern int keep_delays;     // 1: frames keep the delays of their own control extensions
 extern int fit_canvas;      // 1: the canvas fits every input, and each file starts on a clear one
 extern int center_frames;   // 1: with fit_canvas, each file's frames are centred on the canvas
+extern int compact_tables;  // 1: frames whose colours the output's global table holds get no table
 extern int loop_count;      // the looping block's count: 0 loops for ever
 extern int loop_mode;       // loop_default, loop_given or loop_none
 extern int fit_width;       // with fit_canvas: the largest screen among the inputs,

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -17,18 +18,26 @@ constexpr std::size_t header_size = screen_at + screen_size;
 
 }  // namespace
 
-int read_screen_size(const char* path, std::uint64_t file_size, int& width, int& height) {
+int read_screen(const char* path, std::uint64_t file_size, int with_table, screen_header& screen) {
     if (file_size < header_size) return 0;
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return 0;
-    std::uint8_t header[header_size];
-    bool read = ::read(fd, header, header_size) == static_cast<ssize_t>(header_size);
+    std::uint8_t header[header_size + sizeof screen.table];
+    std::size_t want = with_table && file_size > header_size
+                           ? std::min<std::uint64_t>(file_size, sizeof header)
+                           : header_size;
+    ssize_t got = ::read(fd, header, want);
     ::close(fd);
-    if (!read || std::memcmp(header, "GIF", signature_size) != 0) return 0;
+    if (got < static_cast<ssize_t>(header_size) || std::memcmp(header, "GIF", signature_size) != 0) return 0;
     std::uint8_t packed = header[screen_at + screen_packed];
-    std::size_t table = (packed & table_flag) ? entry_size * table_entries(packed) : 0;
-    if (file_size < header_size + table) return 0;
-    width = get_u16(header + screen_at + screen_width);
-    height = get_u16(header + screen_at + screen_height);
+    std::size_t entries = (packed & table_flag) ? table_entries(packed) : 0;
+    if (file_size < header_size + entry_size * entries) return 0;
+    screen.width = get_u16(header + screen_at + screen_width);
+    screen.height = get_u16(header + screen_at + screen_height);
+    screen.table_entries = 0;
+    if (with_table && static_cast<std::size_t>(got) >= header_size + entry_size * entries) {
+        screen.table_entries = entries;
+        std::memcpy(screen.table, header + header_size, entry_size * entries);
+    }
     return 1;
 }

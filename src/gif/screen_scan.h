@@ -1,9 +1,19 @@
-// The screen size of an input, read before the join from its header alone.
+// The screen of an input, read before the join from its header alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-// Reads the width and height of the logical screen of path, a regular file
-// of file_size bytes, when it reads as a GIF (signature, screen descriptor
-// and global table whole). Returns 0, with nothing read, for any other.
-int read_screen_size(const char* path, std::uint64_t file_size, int& width, int& height);
+#include "gif/layout.h"
+
+struct screen_header {
+    int width = 0, height = 0;
+    std::size_t table_entries = 0;  // entries of its global table, 0 without one
+    std::uint8_t table[layout::max_table_entries * layout::entry_size];
+};
+
+// Reads the logical screen of path, a regular file of file_size bytes, and
+// with_table its global table too, when it reads as a GIF (signature,
+// screen descriptor and global table whole). Returns 0, with nothing read,
+// for any other.
+int read_screen(const char* path, std::uint64_t file_size, int with_table, screen_header& screen);

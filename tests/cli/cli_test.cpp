@@ -32,6 +32,7 @@ const std::string long_usage = usage +
     "      --keep-delays   - Each frame keeps its own delay instead of -d/-e\n"
     "      --fit           - Canvas fits every file; each file starts on a clear one\n"
     "      --center        - As --fit, with each file centred on the canvas\n"
+    "      --compact       - No colour table where the global one holds the same\n"
     "      --loop=N        - Repeat N times after the first play (0: for ever)\n"
     "      --no-loop       - No looping: the animation plays once\n"
     "      --files-from=FILE - More file names from FILE, one a line (-: standard input)\n"

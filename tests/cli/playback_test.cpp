@@ -214,4 +214,56 @@ TEST_F(playback, centring_never_overflows_16_bits) {
     EXPECT_EQ(lefts, (std::vector<int>{0, 0, 32765, 65535}));  // the second is the clear frame
 }
 
+// --compact leaves a frame without a table of its own exactly where the
+// output's global table holds its colours at every index its pixels can
+// take, and changes no picture: the join plays as the same join without it.
+TEST_F(playback, compact_drops_only_tables_the_global_one_stands_for) {
+    const bytes shared = testgif::palette(16, 40), other = testgif::palette(16, 41);
+    bytes changed = shared, longer = shared, full = shared, rest = testgif::palette(240, 52);
+    changed[3 * 5 + 1] ^= 1;
+    longer.insert(longer.end(), other.begin(), other.end());
+    full.insert(full.end(), rest.begin(), rest.end());
+    const bytes prefix(shared.begin(), shared.begin() + 3 * 8);
+    image_spec prefix_wide = picture(4, 3, 8, 45, prefix);
+    prefix_wide.min_code_size = 4;  // its pixels could name entries 8 to 15, which it has not
+    struct {
+        const char* name;
+        bytes file;
+        std::vector<bool> own_tables;  // of its frames, in the output
+    } cases[] = {
+        {"global.gif", gif_builder().header(4, 3, shared).image(picture(4, 3, 16, 42)).image(picture(2, 2, 16, 43)).trailer().data(),
+         {false, false}},
+        {"global_again.gif", gif_builder().header(4, 3, shared).image(picture(4, 3, 16, 44)).trailer().data(), {false}},
+        {"locals.gif", gif_builder().header(4, 3, other)
+                           .image(picture(4, 3, 16, 46, shared))  // the same table as its own
+                           .image(picture(4, 3, 8, 47, prefix))   // a prefix, and pixels below 8
+                           .image(prefix_wide)
+                           .image(picture(4, 3, 16, 48, changed))
+                           .image(picture(4, 3, 32, 49, longer))
+                           .image(picture(4, 3, 16, 53, full))  // 256 entries, pixels below 16
+                           .image(picture(4, 3, 16, 50))  // the file's own global table
+                           .trailer().data(),
+         {false, false, true, true, true, false, true}},
+        {"no_global.gif", gif_builder().header(4, 3, {}).image(picture(4, 3, 16, 51, shared)).trailer().data(), {false}},
+    };
+    std::string names;
+    std::vector<bool> own_tables;
+    for (const auto& c : cases) {
+        files[c.name] = c.file;
+        testgif::write_file(dir + "/" + c.name, c.file);
+        names += std::string(" ") + c.name;
+        own_tables.insert(own_tables.end(), c.own_tables.begin(), c.own_tables.end());
+    }
+    for (const char* mode : {"", "--keep-delays --center "}) {
+        SCOPED_TRACE(mode);
+        testgif::decoded whole = join(mode + names), compact = join(std::string(mode) + "--compact" + names);
+        ASSERT_TRUE(whole.ok && compact.ok) << whole.error << compact.error;
+        EXPECT_EQ(compact.global_colours, shared);
+        EXPECT_EQ(testgif::compare(testgif::play(whole), testgif::play(compact)), "");
+        std::vector<bool> tables;
+        for (const testgif::frame& f : compact.frames) tables.push_back(f.has_local);
+        EXPECT_EQ(tables, own_tables);  // no clear frames: every first frame covers the screen
+    }
+}
+
 }  // namespace

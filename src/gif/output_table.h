@@ -1,0 +1,16 @@
+// The output's global colour table with --compact, and whether a frame may
+// use it instead of a table of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Makes table (entries of red, green, blue) the output's global table.
+void set_output_table(const std::uint8_t* table, std::size_t entries);
+std::size_t output_table_entries();  // 0 when none is set
+const std::uint8_t* output_table();
+
+// 1 when a frame whose own table is `table` and whose pixels are indices
+// below 2^code_size shows the same colours with the output's table: the
+// same colour at every index it can use, and none where it had none.
+int same_as_output_table(const std::uint8_t* table, std::size_t entries, int code_size);
