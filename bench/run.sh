@@ -336,5 +336,84 @@ report=$work/results.md
     check "output holds every frame: default on the sequence ${outcheck[reeljoin seq]}; --keep-delays --fit ${outcheck[keepfit small]} and ${outcheck[keepfit seq]}" \
         "$seq_frames_ok" "reeljoin seq" "keepfit small" "keepfit seq"
 } | tee "$report"
+
+# --compact: output sizes beside the inputs, the default mode and
+# gifsicle's merge of the same files (which re-encodes every image), on a
+# 2,000-frame sequence that shares one palette (Pillow, one 256-colour
+# palette for every frame) and a 25-frame clip joined with itself; then
+# time and memory of --compact against the default mode.
+bash scripts/install-deps.sh gifsicle python3-pil
+make_palette_sequence() {
+    local dir=$inputs/palseq part=$inputs/palseq.part
+    [ -d "$dir" ] && return
+    echo "Making 2000 single-frame GIFs with one palette in $dir with Pillow"
+    rm -rf "$part"
+    mkdir -p "$part"
+    /usr/bin/python3 bench/palseq.py "$part" 2000
+    mv "$part" "$dir"
+}
+make_palette_sequence
+[ -s "$inputs/clip25.gif" ] ||
+    ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=160x120:rate=25 -frames:v 25 "$inputs/clip25.gif"
+palseq=("$inputs"/palseq/*.gif)
+selfjoin=("$inputs/clip25.gif" "$inputs/clip25.gif")
+
+# size_row LABEL FILES...: prints a table row of sizes; sets last_* for the checks.
+size_row() {
+    local label=$1
+    shift
+    local in def comp gs
+    in=$(bytes_of "$@")
+    "$reeljoin_path" -s -o "$outputs/def.gif" "$@"
+    "$reeljoin_path" -s --compact -o "$outputs/comp.gif" "$@"
+    gifsicle --merge "$@" -o "$outputs/gs.gif"
+    def=$(bytes_of "$outputs/def.gif") comp=$(bytes_of "$outputs/comp.gif") gs=$(bytes_of "$outputs/gs.gif")
+    rm -f "$outputs"/*.gif
+    printf '| %s | %d | %d | %d | %d | %.2f |\n' "$label" "$in" "$def" "$comp" "$gs" "$(awk -v c="$comp" -v g="$gs" 'BEGIN { print c / g }')"
+    last_in=$in last_comp=$comp last_gs=$gs
+}
+# time_pair SET: medians (s) and peaks (KiB) of the default mode and
+# --compact on the files of SET, as measure() runs them.
+time_pair() {
+    local line names
+    run_names "$1"
+    for mode in default compact; do
+        local flag=()
+        [ $mode = compact ] && flag=(--compact)
+        line=$(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- "$reeljoin_path" -s "${flag[@]}" -o out.gif "${names[@]}" 2>/dev/null)
+        read -r "t_$mode" _ _ "m_$mode" _ <<<"$line"
+    done
+    rm -f "$outputs"/*.gif
+}
+{
+    echo
+    echo "Output sizes with --compact (bytes):"
+    echo
+    echo "| input | in | reeljoin | reeljoin --compact | gifsicle --merge | --compact / gifsicle |"
+    echo "| --- | ---: | ---: | ---: | ---: | ---: |"
+    size_row "2000 frames, one palette" "${palseq[@]}"
+    pal_comp=$last_comp pal_gs=$last_gs
+    size_row "25-frame clip joined with itself" "${selfjoin[@]}"
+    self_in=$last_in self_comp=$last_comp
+    size_row "a b c, ${set_label[small]}" "${small[@]}"
+    echo
+    time_pair palseq
+    pal_t=("$t_default" "$t_compact" "$m_default" "$m_compact")
+    time_pair small
+    small_t=("$t_default" "$t_compact" "$m_default" "$m_compact")
+    echo "| --compact time and memory | default s | --compact s | default peak MiB | --compact peak MiB |"
+    echo "| --- | ---: | ---: | ---: | ---: |"
+    printf '| 2000 frames, one palette | %.3f | %.3f | %.1f | %.1f |\n' "${pal_t[0]}" "${pal_t[1]}" \
+        "$(awk -v k="${pal_t[2]}" 'BEGIN { print k / 1024 }')" "$(awk -v k="${pal_t[3]}" 'BEGIN { print k / 1024 }')"
+    printf '| a b c, %s | %.3f | %.3f | %.1f | %.1f |\n' "${set_label[small]}" "${small_t[0]}" "${small_t[1]}" \
+        "$(awk -v k="${small_t[2]}" 'BEGIN { print k / 1024 }')" "$(awk -v k="${small_t[3]}" 'BEGIN { print k / 1024 }')"
+    echo
+    echo "Targets:"
+    verdict() { awk "BEGIN { exit !($1) }" && echo PASS || echo FAIL; }
+    echo "- $(verdict "$pal_comp <= 1.1 * $pal_gs"): --compact at most 1.1x gifsicle on the palette sequence: $pal_comp vs $pal_gs bytes"
+    echo "- $(verdict "$self_comp <= $self_in"): --compact of a clip joined with itself no larger than the two inputs: $self_comp vs $self_in bytes"
+    echo "- $(verdict "${pal_t[1]} <= 1.1 * ${pal_t[0]} && ${small_t[1]} <= 1.1 * ${small_t[0]}"): --compact time at most 1.1x the default mode: ${pal_t[1]} vs ${pal_t[0]} s and ${small_t[1]} vs ${small_t[0]} s"
+    echo "- $(verdict "${pal_t[3]} <= 1.1 * ${pal_t[2]} && ${small_t[3]} <= 1.1 * ${small_t[2]}"): --compact peak memory at most 1.1x the default mode"
+} | tee -a "$report"
 echo
 echo "Saved to $report"
