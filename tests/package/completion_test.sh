@@ -27,6 +27,7 @@ expect() {
 }
 
 expect "reeljoin --k" "--keep-delays"
+expect "reeljoin --c" "--center|--compact"
 expect "reeljoin --f" "--files-from=|--fit"
 expect "reeljoin --lo" "--loop="
 expect "reeljoin a.gif --no" "--no-loop"
