@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The bash completion, sourced by bash and asked about partial command
 # lines as bash asks it: the words so far, split where bash splits them.
-# Usage: completion_test.sh COMPLETION_FILE
+# Usage: completion_test.sh COMPLETION_FILE REELJOIN
 set -uo pipefail
 source "$1"
+bin=$(realpath "$2")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
@@ -40,6 +41,13 @@ expect "reeljoin --files-from = n" "notes.txt"
 expect "reeljoin --files-from =" "a.gif|b c.GIF|clips|notes.txt"
 expect "reeljoin -- --" ""
 expect "reeljoin -- c" "clips"
+
+# Every long option that --help lists completes from its name.
+for opt in $("$bin" --help | sed -n 's/^ *\(--[a-z-]*=\{0,1\}\).*/\1/p'); do
+    COMP_WORDS=(reeljoin "$opt") COMP_CWORD=1
+    _reeljoin
+    [[ " ${COMPREPLY[*]} " == *" $opt "* ]] || { echo "FAIL: $opt, listed by --help, does not complete"; fail=1; }
+done
 
 [ $fail -eq 0 ] && echo "PASS: the completion completes options and files"
 exit $fail
