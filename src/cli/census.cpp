@@ -1,6 +1,8 @@
 #include "cli/census.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -13,6 +15,22 @@ namespace {
 // about this many, when the screens are not all read anyway.
 constexpr std::size_t table_sample = 256;
 
+// Whether name exists, with its status in st; with read_header, also the
+// screen in its header, where it is a regular file that reads as a GIF
+// (has_screen). Such a name is opened and examined through its descriptor,
+// so that its path is looked up once.
+int look_at(const char* name, bool read_header, struct stat& st, screen_header& screen, bool& has_screen) {
+    has_screen = false;
+    if (!read_header) return stat(name, &st) == 0;
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return stat(name, &st) == 0;  // it may exist and still not open
+    int exists = fstat(fd, &st) == 0;
+    has_screen = exists && S_ISREG(st.st_mode) &&
+                 read_screen(fd, static_cast<std::uint64_t>(st.st_size), compact_tables, screen);
+    close(fd);
+    return exists;
+}
+
 }  // namespace
 
 census take_census(const std::vector<std::string>& names, const struct stat* output) {
@@ -24,14 +42,12 @@ census take_census(const std::vector<std::string>& names, const struct stat* out
     // no more to choose for than a short one. --fit reads every header.
     std::size_t stride = fit_canvas ? 1 : std::max<std::size_t>(1, names.size() / table_sample);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const char* name = names[i].c_str();
-        if (stat(name, &st) != 0) continue;
+        bool has_screen;
+        if (!look_at(names[i].c_str(), fit_canvas || (compact_tables && i % stride == 0), st, screen, has_screen))
+            continue;
         ++c.existing;
         if (output && st.st_dev == output->st_dev && st.st_ino == output->st_ino) c.output_is_input = 1;
-        bool wanted = fit_canvas || (compact_tables && i % stride == 0);
-        if (!wanted || !S_ISREG(st.st_mode) ||
-            !read_screen(name, static_cast<std::uint64_t>(st.st_size), compact_tables, screen))
-            continue;
+        if (!has_screen) continue;
         c.width = std::max(c.width, screen.width);
         c.height = std::max(c.height, screen.height);
         if (screen.table_entries) count_table(c.tables, screen.table, screen.table_entries);

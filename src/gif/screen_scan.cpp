@@ -1,6 +1,5 @@
 #include "gif/screen_scan.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,16 +17,13 @@ constexpr std::size_t header_size = screen_at + screen_size;
 
 }  // namespace
 
-int read_screen(const char* path, std::uint64_t file_size, int with_table, screen_header& screen) {
+int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& screen) {
     if (file_size < header_size) return 0;
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return 0;
     std::uint8_t header[header_size + sizeof screen.table];
     std::size_t want = with_table && file_size > header_size
                            ? std::min<std::uint64_t>(file_size, sizeof header)
                            : header_size;
     ssize_t got = ::read(fd, header, want);
-    ::close(fd);
     if (got < static_cast<ssize_t>(header_size) || std::memcmp(header, "GIF", signature_size) != 0) return 0;
     std::uint8_t packed = header[screen_at + screen_packed];
     std::size_t entries = (packed & table_flag) ? table_entries(packed) : 0;

@@ -12,8 +12,8 @@ struct screen_header {
     std::uint8_t table[layout::max_table_entries * layout::entry_size];
 };
 
-// Reads the logical screen of path, a regular file of file_size bytes, and
-// with_table its global table too, when it reads as a GIF (signature,
-// screen descriptor and global table whole). Returns 0, with nothing read,
-// for any other.
-int read_screen(const char* path, std::uint64_t file_size, int with_table, screen_header& screen);
+// Reads the logical screen, and with_table the global table too, from the
+// start of fd, a regular file of file_size bytes, when it reads as a GIF
+// (signature, screen descriptor and global table whole). Returns 0 for any
+// other.
+int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& screen);
