@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-# Writes COUNT single-frame 160x120 GIFs into DIR, all with one 256-colour
-# palette, as a renderer with a fixed palette writes a frame sequence.
+# palseq.py COUNT DIR: writes COUNT single-frame 160x120 GIFs into DIR, all
+# with one 256-colour palette, as a renderer with a fixed palette writes a
+# frame sequence.
 import sys
 from PIL import Image, ImageDraw
 
-out, count = sys.argv[1], int(sys.argv[2])
+count, out = int(sys.argv[1]), sys.argv[2]
 palette = []
 for i in range(256):
     palette += [(i * 37) % 256, (i * 91) % 256, (i * 53) % 256]

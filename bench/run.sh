@@ -24,7 +24,7 @@ inputs=$work/inputs
 outputs=$work/out
 logs=$work/logs
 
-bash scripts/install-deps.sh ffmpeg g++ cmake make libgif-dev
+bash scripts/install-deps.sh ffmpeg g++ cmake make libgif-dev gifsicle python3-pil
 mkdir -p "$tools" "$inputs" "$outputs" "$logs"
 
 # Runs a build step quietly; shows its output only when it fails.
@@ -77,26 +77,34 @@ make_input c cellauto=s=640x480:rate=25:seed=1
 # gives about 3 KB a frame of the test pattern); splitgif copies each frame
 # into a file of its own. Made in a temporary directory, checked, then moved.
 seq_count=10000
-make_sequence() {
-    local dir=$inputs/seq part=$inputs/seq.part
+# make_frames NAME COUNT WHAT WRITE...: makes the set $inputs/NAME once.
+# WRITE runs with a temporary directory as its last argument; the set is
+# kept when it holds COUNT files of exactly one image each.
+make_frames() {
+    local name=$1 count=$2 what=$3
+    shift 3
+    local dir=$inputs/$name part=$inputs/$name.part
     [ -d "$dir" ] && return
-    echo "Making $seq_count single-frame GIFs in $dir with ffmpeg (testsrc, 160x120)"
+    echo "Making $count single-frame GIFs in $dir $what"
     rm -rf "$part"
     mkdir -p "$part"
-    ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=160x120:rate=25 -frames:v "$seq_count" \
-        -pix_fmt rgb4_byte -gifflags 0 "$part/all.gif"
-    local made
-    made=$("$tools/splitgif" "$part/all.gif" "$part")
-    rm "$part/all.gif"
-    local single
+    "$@" "$part"
+    local made single
+    made=$(find "$part" -name '*.gif' | wc -l)
     single=$("$tools/framecount" "$part"/*.gif | awk '$1 == 1' | wc -l)
-    if [ "$made" != "$seq_count" ] || [ "$single" != "$seq_count" ]; then
-        echo "bench: $part: $made files written, $single of them single-image GIFs; expected $seq_count" >&2
+    if [ "$made" != "$count" ] || [ "$single" != "$count" ]; then
+        echo "bench: $part: $made files written, $single of them single-image GIFs; expected $count" >&2
         exit 1
     fi
     mv "$part" "$dir"
 }
-make_sequence
+write_sequence() {
+    ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=160x120:rate=25 -frames:v "$seq_count" \
+        -pix_fmt rgb4_byte -gifflags 0 "$1/all.gif"
+    "$tools/splitgif" "$1/all.gif" "$1" >/dev/null
+    rm "$1/all.gif"
+}
+make_frames seq "$seq_count" "with ffmpeg (testsrc, 160x120)" write_sequence
 
 small=("$inputs/a.gif" "$inputs/b.gif" "$inputs/c.gif")
 large=()
@@ -342,17 +350,7 @@ report=$work/results.md
 # 2,000-frame sequence that shares one palette (Pillow, one 256-colour
 # palette for every frame) and a 25-frame clip joined with itself; then
 # time and memory of --compact against the default mode.
-bash scripts/install-deps.sh gifsicle python3-pil
-make_palette_sequence() {
-    local dir=$inputs/palseq part=$inputs/palseq.part
-    [ -d "$dir" ] && return
-    echo "Making 2000 single-frame GIFs with one palette in $dir with Pillow"
-    rm -rf "$part"
-    mkdir -p "$part"
-    /usr/bin/python3 bench/palseq.py "$part" 2000
-    mv "$part" "$dir"
-}
-make_palette_sequence
+make_frames palseq 2000 "with one palette, with Pillow" /usr/bin/python3 bench/palseq.py 2000
 [ -s "$inputs/clip25.gif" ] ||
     ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=160x120:rate=25 -frames:v 25 "$inputs/clip25.gif"
 palseq=("$inputs"/palseq/*.gif)
