@@ -231,15 +231,49 @@ measure() {
 
 echo
 if [ "$skip_reencode" = 1 ]; then
-    echo "Measuring: $runs timed runs per tool and set after one warm-up (the re-encoding join skipped: SKIP_REENCODE=1)"
+    echo "Measuring: $runs timed runs per tool and set after one warm-up, then $runs more in turns, which the table gives (the re-encoding join skipped: SKIP_REENCODE=1)"
 else
-    echo "Measuring: $runs timed runs per tool and set after one warm-up (the re-encoding join: $baseline_runs, no warm-up)"
+    echo "Measuring: $runs timed runs per tool and set after one warm-up, then $runs more in turns, which the table gives (the re-encoding join: $baseline_runs, no warm-up)"
 fi
 # Tools per set, in the order they are run and listed.
 declare -A set_tools=([small]="cat reeljoin keepfit reencode" [large]="cat reeljoin reencode"
     [seq]="cat reeljoin keepfit")
+# interleave SET: times the set's tools again in turns, one run of each in
+# every round, so that a drift in the machine's speed falls on all of them
+# alike; their medians, fastest and slowest runs are taken from these runs.
+# (The re-encoding join, which takes seconds, keeps its own.)
+interleave() {
+    local set=$1 round tool key line t r st names
+    local -A samples=()
+    for ((round = 0; round < runs; round++)); do
+        for tool in ${set_tools[$set]}; do
+            key="$tool $set"
+            [ "$tool" != reencode ] && [ "${status[$key]}" = ok ] || continue
+            run_names "$set"
+            local cmd=(-- cat "${names[@]}")
+            case $tool in
+                reeljoin) cmd=(-- "$reeljoin_path" -s -o out.gif "${names[@]}") ;;
+                keepfit) cmd=(-- "$reeljoin_path" -s --keep-delays --fit -o out.gif "${names[@]}") ;;
+            esac
+            [ "$tool" = cat ] && cmd=(-o out.gif "${cmd[@]}")
+            line=$(cd "$outputs" && "$runner" -n 1 -w 0 -u out.gif "${cmd[@]}" 2>/dev/null)
+            read -r t _ _ r st <<<"$line"
+            [ "$st" = ok ] || continue
+            samples[$tool]+="$t "
+            [ "$r" -gt "${rss[$key]}" ] && rss[$key]=$r
+        done
+    done
+    rm -f "$outputs"/*
+    for tool in "${!samples[@]}"; do
+        read -r "med[$tool $set]" "lo[$tool $set]" "hi[$tool $set]" < <(tr ' ' '\n' <<<"${samples[$tool]}" |
+            grep . | sort -g | awk '{ v[NR] = $1 }
+                END { printf "%f %f %f\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR] }')
+    done
+}
+
 for set in small large seq; do
     for tool in ${set_tools[$set]}; do measure "$tool" "$set"; done
+    interleave "$set"
 done
 
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
