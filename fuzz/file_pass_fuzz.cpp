@@ -319,9 +319,11 @@ struct named_file {
 
 // The first file then the second, as the driver joins two files. The
 // model's saved colours follow the program's, as the other runs keep them.
-bytes join_with_long_options(const named_file& first, const named_file& second) {
+// The canvas comes from the headers read before the join, or, where
+// screens is 0, grows in the header as the files come.
+bytes join_with_long_options(const named_file& first, const named_file& second, int screens) {
     CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
-    census c = take_census({first.path, second.path}, nullptr);
+    census c = take_census({first.path, second.path}, screens, nullptr);
     fit_width = c.width;
     fit_height = c.height;
     const table_candidate* common = most_common_table(c.tables);
@@ -343,7 +345,9 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     center_frames = centre;
     const char* order = fuzzed_first ? "fuzzed first" : "intact first";
     named_file fuzzed{ws->input, scan}, intact{ws->intact, ws->intact_scan};
-    bytes out = fuzzed_first ? join_with_long_options(fuzzed, intact) : join_with_long_options(intact, fuzzed);
+    int screens = centre || input.size() % 4 == 0;
+    bytes out = fuzzed_first ? join_with_long_options(fuzzed, intact, screens)
+                             : join_with_long_options(intact, fuzzed, screens);
     keep_delays = fit_canvas = center_frames = compact_tables = 0;
 
     // Every image of both files, in order, with its data as it was; a

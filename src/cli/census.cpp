@@ -33,17 +33,17 @@ int look_at(const char* name, bool read_header, struct stat& st, screen_header& 
 
 }  // namespace
 
-census take_census(const std::vector<std::string>& names, const struct stat* output) {
+census take_census(const std::vector<std::string>& names, int screens, const struct stat* output) {
     census c;
     struct stat st;
     screen_header screen;
     // The tables alone are counted on a sample spread over the list: a
     // table that many inputs share shows in it, and a long sequence costs
-    // no more to choose for than a short one. --fit reads every header.
-    std::size_t stride = fit_canvas ? 1 : std::max<std::size_t>(1, names.size() / table_sample);
+    // no more to choose for than a short one.
+    std::size_t stride = screens ? 1 : std::max<std::size_t>(1, names.size() / table_sample);
     for (std::size_t i = 0; i < names.size(); ++i) {
         bool has_screen;
-        if (!look_at(names[i].c_str(), fit_canvas || (compact_tables && i % stride == 0), st, screen, has_screen))
+        if (!look_at(names[i].c_str(), screens || (compact_tables && i % stride == 0), st, screen, has_screen))
             continue;
         ++c.existing;
         if (output && st.st_dev == output->st_dev && st.st_ino == output->st_ino) c.output_is_input = 1;

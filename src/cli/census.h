@@ -16,9 +16,9 @@ struct census {
 };
 
 // Counts the names that exist, and finds whether one of them is the file
-// `output` describes (null: none). With fit_canvas it also finds the
-// largest screen width and height, and with compact_tables it counts the
-// global tables (of every file with fit_canvas, else of a few hundred
-// spread over the list), among the regular files that read as GIFs, from
-// their headers alone (pipes and devices can be read only once).
-census take_census(const std::vector<std::string>& names, const struct stat* output);
+// `output` describes (null: none). With screens it also finds the largest
+// screen width and height, and with compact_tables it counts the global
+// tables (of every file with screens, else of a few hundred spread over the
+// list), among the regular files that read as GIFs, from their headers
+// alone (pipes and devices can be read only once).
+census take_census(const std::vector<std::string>& names, int screens, const struct stat* output);

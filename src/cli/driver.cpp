@@ -48,9 +48,15 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
     // created first, and may then count as one of the names.
     struct stat existing_output;
     bool output_exists = stat(output.c_str(), &existing_output) == 0;
+    // With --fit into a regular file the header's size is rewritten as
+    // larger inputs come; centring must know the canvas before the first
+    // frame, and a pipe cannot be rewritten, so those read every header
+    // first.
+    bool regular = !output_exists || S_ISREG(existing_output.st_mode);
+    int screens = fit_canvas && (center_frames || !regular);
     census c;
     if (output_exists) {
-        c = take_census(names, &existing_output);
+        c = take_census(names, screens, &existing_output);
         if (c.output_is_input) {
             std::printf("Output file is also an input: %s\n", output.c_str());
             return 1;
@@ -60,7 +66,7 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }
-    if (!output_exists) c = take_census(names, nullptr);
+    if (!output_exists) c = take_census(names, screens, nullptr);
     if (const table_candidate* common = most_common_table(c.tables))
         set_output_table(common->table, common->entries);
     fit_width = c.width;

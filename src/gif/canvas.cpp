@@ -38,16 +38,21 @@ struct last_frame {
 
 struct canvas_state {
     int width = 0, height = 0;
+    std::uint64_t screen_at = 0;   // output position of the header's screen descriptor
     box drawn;                    // what the frames since the last clear may have drawn
     std::uint64_t drawn_data = 0;  // their image data bytes
     bool file_start = false;      // the next frame is a file's first
     last_frame last;
 } canvas;
 
-box on_canvas(const placed_frame& f, std::int64_t height) {
+// The part of the frame's rectangle, `height` rows of it, that a canvas
+// could show. It is cut at the largest canvas there can be, not at this
+// one: the canvas may still grow, and a frame that reaches beyond its own
+// file's screen may be seen there later.
+box shown_part(const placed_frame& f, std::int64_t height) {
     box b{f.left, f.top, std::int64_t{f.left} + f.width, f.top + height};
-    b.x1 = std::min<std::int64_t>(b.x1, canvas.width);
-    b.y1 = std::min<std::int64_t>(b.y1, canvas.height);
+    b.x1 = std::min<std::int64_t>(b.x1, max_position);
+    b.y1 = std::min<std::int64_t>(b.y1, max_position);
     return b;
 }
 
@@ -72,7 +77,7 @@ bool hides_drawn(const placed_frame& f, const std::uint8_t* control) {
     std::uint8_t packed = control[frame_control_packed];
     int disposal = (packed & control_disposal) >> control_disposal_shift;
     return !(packed & control_transparent) && disposal != disposal_restore &&
-           on_canvas(f, f.height).contains(canvas.drawn);
+           shown_part(f, f.height).contains(canvas.drawn);
 }
 
 // Takes the clear frame's time out of the last frame, which keeps its
@@ -104,10 +109,21 @@ void clear_drawn() {
 
 }  // namespace
 
-void canvas_open(int width, int height) {
+void canvas_open(int width, int height, std::uint64_t screen_at) {
     canvas = canvas_state{};
     canvas.width = width;
     canvas.height = height;
+    canvas.screen_at = screen_at;
+}
+
+void canvas_include(int width, int height) {
+    if (width <= canvas.width && height <= canvas.height) return;
+    std::uint8_t size[screen_height + 2];
+    put_u16(size + screen_width, std::max(width, canvas.width));
+    put_u16(size + screen_height, std::max(height, canvas.height));
+    if (!rewrite_output(canvas.screen_at, size, sizeof size)) return;
+    canvas.width = get_u16(size + screen_width);
+    canvas.height = get_u16(size + screen_height);
 }
 
 int canvas_width() { return canvas.width; }
@@ -125,7 +141,7 @@ void canvas_before_frame(const placed_frame& f, const std::uint8_t* control) {
 
 void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {
     if (!fit_canvas) return;
-    box b = on_canvas(f, reachable_rows(f, data_bytes));
+    box b = shown_part(f, reachable_rows(f, data_bytes));
     if (b.empty()) return;
     box& d = canvas.drawn;
     d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};

@@ -15,8 +15,13 @@ struct placed_frame {
     int code_size;
 };
 
-// The header is written: the canvas has this size and nothing on it.
-void canvas_open(int width, int height);
+// The header is written, its screen descriptor at output position
+// screen_at: the canvas has this size and nothing on it.
+void canvas_open(int width, int height, std::uint64_t screen_at);
+
+// With fit_canvas, makes the canvas as large as a file's screen, rewriting
+// the size in the header already written, where the output still allows.
+void canvas_include(int width, int height);
 int canvas_width();
 int canvas_height();
 

@@ -69,11 +69,13 @@ int read_header(int role, screen_info& screen) {
     if (writes_header(role)) {
         if (fit_canvas) widen_screen(screen_desc);
         if (compact_tables && output_table_entries()) table_size = put_output_table(screen_desc);
-        canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height));
+        canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height),
+                    output_position() + signature_size + version_size);
         data[signature_size + version_digit] = '9';
         write_out(data, header_size + table_size);
         if (role == role_first ? loop_mode != loop_none : loop_mode == loop_given) write_loop_block();
     }
+    if (fit_canvas) canvas_include(width, height);
     if (center_frames) centre_on_canvas(width, height, screen);
     return 1;
 }
