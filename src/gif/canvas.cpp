@@ -94,10 +94,22 @@ void make_room_for_clear() {
     rewrite_output(canvas.last.at, control, frame_control_size);
 }
 
-void clear_drawn() {
-    const box& d = canvas.drawn;
+bool affordable(const box& d) {
     std::uint64_t pixels = static_cast<std::uint64_t>((d.x1 - d.x0) * (d.y1 - d.y0));
-    if (clear_frame_size(pixels) <= canvas.drawn_data + clear_allowance) {
+    return clear_frame_size(pixels) <= canvas.drawn_data + clear_allowance;
+}
+
+// Clears what the frames since the last clear may have drawn. Where that
+// region is too large to clear whole (a frame far outside every screen
+// stretches it to what no viewer shows), the part on the canvas as it is
+// now is cleared: that is what the next file could show.
+void clear_drawn() {
+    box d = canvas.drawn;
+    if (!affordable(d)) {
+        d.x1 = std::min<std::int64_t>(d.x1, canvas.width);
+        d.y1 = std::min<std::int64_t>(d.y1, canvas.height);
+    }
+    if (!d.empty() && affordable(d)) {
         make_room_for_clear();
         write_clear_frame({static_cast<int>(d.x0), static_cast<int>(d.y0), static_cast<int>(d.x1 - d.x0),
                            static_cast<int>(d.y1 - d.y0)},

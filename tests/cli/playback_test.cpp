@@ -86,12 +86,25 @@ bytes last_delay(int delay) {
         .trailer().data();
 }
 
+// A frame far outside the screen, before or after one that draws on it:
+// no viewer shows the far one, and it must not stop the next file from
+// starting on a clear canvas.
+bytes far_frame(bool far_first) {
+    gif_builder g;
+    g.header(7, 9, testgif::palette(4, 23));
+    if (far_first) g.gce(control(4)).image(at(picture(3, 2, 4, 24), 60000, 1300));
+    g.gce(control(5)).image(at(picture(4, 8, 4, 25), 0, 1));
+    if (!far_first) g.gce(control(6)).image(at(picture(3, 3, 4, 26), 36608, 8644));
+    return g.trailer().data();
+}
+
 class playback : public program_test {
 protected:
     void SetUp() override {
         program_test::SetUp();
         files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
-                 {"restoring.gif", restoring()}};
+                 {"restoring.gif", restoring()}, {"far_first.gif", far_frame(true)},
+                 {"far_last.gif", far_frame(false)}};
         for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
@@ -131,6 +144,8 @@ TEST_F(playback, joins_play_as_their_inputs) {
         {"same_file_twice", "--keep-delays --fit", {"disposing.gif", "disposing.gif"}},
         {"covered_then_restored", "--keep-delays --fit", {"disposing.gif", "restoring.gif"}},
         {"short_last_delays", "--keep-delays --fit", {"last0.gif", "last1.gif", "last4.gif", "tall.gif"}},
+        {"frames_far_outside", "--keep-delays --fit", {"far_first.gif", "disposing.gif", "far_last.gif", "wide.gif"}},
+        {"frames_far_outside_centred", "--keep-delays --center", {"far_last.gif", "wide.gif", "far_first.gif", "tall.gif"}},
     };
     for (const join_case& c : cases) {
         SCOPED_TRACE(c.name);
