@@ -16,6 +16,7 @@ namespace {
 void write_all(const std::uint8_t* p, std::size_t n, off_t at = -1) {
     while (n > 0 && !ofile.failed) {
         ssize_t done = at < 0 ? ::write(ofile.fd, p, n) : ::pwrite(ofile.fd, p, n, at);
+        ++ofile.writes;
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
             ofile.failed = true;
@@ -35,6 +36,7 @@ void output_to(int fd) {
     ofile.regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ofile.failed = false;
     ofile.written = 0;
+    ofile.writes = 0;
     ofile.fill = 0;
 }
 

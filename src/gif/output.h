@@ -14,6 +14,7 @@ struct output_stream {
     bool regular = false;       // a regular file: bytes already written can be rewritten
     bool failed = false;        // a write failed; the rest is not attempted
     std::uint64_t written = 0;  // bytes handed to the file
+    std::uint64_t writes = 0;   // write calls made for them
     std::size_t fill = 0;       // bytes waiting in buf
     std::uint8_t buf[output_buffer_size];
 };

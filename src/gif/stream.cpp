@@ -17,6 +17,7 @@ namespace {
 int read_more() {
     for (;;) {
         ssize_t got = ::read(ifile.fd, ifile.buf + ifile.end, input_block_size - ifile.end);
+        ++ifile.reads;
         if (got > 0) {
             ifile.end += static_cast<std::size_t>(got);
             return 0;
@@ -43,6 +44,7 @@ int open_input(const char* path) {
     ifile.fd = fd;
     ifile.pos = ifile.end = 0;
     ifile.at_end = false;
+    ifile.reads = 0;
     if (read_more() == EISDIR) {
         close_input();
         return 0;

@@ -17,6 +17,7 @@ struct input_stream {
     int fd = -1;
     std::size_t pos = 0, end = 0;
     bool at_end = false;  // the file has no more bytes, or a read failed
+    std::uint64_t reads = 0;  // read calls since the file was opened
     std::uint8_t buf[input_block_size];
 };
 extern input_stream ifile;  // open for one call of gif_read
