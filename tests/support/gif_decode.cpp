@@ -2,6 +2,8 @@
 
 #include <gif_lib.h>
 
+#include "gif_scan.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -149,6 +151,85 @@ walked walk_gif(const bytes& file) {
     w.ok = true;
     DGifCloseFile(gif, &err);
     return w;
+}
+
+std::vector<int> decode_pixels(const bytes& blocks, int min_code_size, std::size_t want) {
+    // Each entry is its prefix entry and one last index; strings are written
+    // from their end back.
+    const unsigned clear = 1u << min_code_size;
+    std::vector<int> prefix(4096, -1), last(4096), length(4096, 1), first(4096);
+    for (unsigned i = 0; i < clear; ++i) last[i] = first[i] = static_cast<int>(i);
+    unsigned next = clear + 2;
+    int width = min_code_size + 1, prev = -1;
+    std::vector<int> out;
+    std::uint32_t acc = 0;
+    int bits = 0;
+    for (std::size_t at = 0; at < blocks.size(); at += 1 + blocks[at]) {
+        for (std::size_t i = at + 1; i <= at + blocks[at] && i < blocks.size(); ++i) {
+            acc |= std::uint32_t{blocks[i]} << bits;
+            for (bits += 8; bits >= width;) {
+                unsigned code = acc & ((1u << width) - 1);
+                acc >>= width;
+                bits -= width;
+                if (code == clear) {
+                    next = clear + 2;
+                    width = min_code_size + 1;
+                    prev = -1;
+                    continue;
+                }
+                if (code == clear + 1 || (prev < 0 && code > clear) || code > next || (code == next && next == 4096))
+                    return out;
+                if (prev >= 0 && next < 4096) {  // the entry this code makes: the previous string and one index
+                    prefix[next] = prev;
+                    last[next] = code == next ? first[prev] : first[code];
+                    first[next] = first[prev];
+                    length[next] = length[prev] + 1;
+                    if (++next == (1u << width) && width < 12) ++width;
+                }
+                std::size_t start = out.size();
+                out.resize(start + static_cast<std::size_t>(length[code]));
+                for (int c = static_cast<int>(code), k = length[code] - 1; k >= 0; c = prefix[c], --k)
+                    out[start + static_cast<std::size_t>(k)] = last[c];
+                if (out.size() >= want) {
+                    out.resize(want);
+                    return out;
+                }
+                prev = static_cast<int>(code);
+            }
+        }
+    }
+    return out;
+}
+
+decoded decode_damaged_gif(const bytes& file) {
+    decoded d;
+    scanned_file s = scan_gif(file);
+    if (!s.is_gif) return d;
+    d.ok = true;
+    d.version.assign(file.begin(), file.begin() + 6);
+    d.width = file[6] | file[7] << 8;
+    d.height = file[8] | file[9] << 8;
+    d.global_colours = s.global_table;
+    for (const scanned_image& im : s.images) {
+        const bytes& de = im.descriptor;
+        frame f;
+        f.left = de[0] | de[1] << 8;
+        f.top = de[2] | de[3] << 8;
+        f.width = de[4] | de[5] << 8;
+        f.height = de[6] | de[7] << 8;
+        f.interlace = de[8] & 0x40;
+        f.has_local = !im.local_table.empty();
+        f.colours = f.has_local ? im.local_table : s.global_table;
+        if (im.control.present) {
+            f.delay = im.control.delay;
+            f.disposal = im.control.packed >> 2 & 7;
+            f.transparent = im.control.packed & 1 ? im.control.index : -1;
+        }
+        for (int p : decode_pixels(im.data, im.code_size, std::size_t(f.width) * std::size_t(f.height)))
+            f.pixels.push_back(static_cast<std::uint8_t>(std::min(p, 255)));
+        d.frames.push_back(std::move(f));
+    }
+    return d;
 }
 
 decoded decode_gif_file(const std::string& path) {

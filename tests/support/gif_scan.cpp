@@ -79,7 +79,7 @@ bool extension(cursor& c, own_control& pending) {
     if (len < 0) return false;
     if (len == 0) return true;
     if (!c.has(static_cast<std::size_t>(len))) return false;
-    if (len >= 4) pending = own_control{true, c.f[c.pos], c.f[c.pos + 3]};
+    if (len >= 4) pending = own_control{true, c.f[c.pos], c.f[c.pos + 3], c.f[c.pos + 1] | c.f[c.pos + 2] << 8};
     c.pos += static_cast<std::size_t>(len);
     return skip_chain(c);
 }
@@ -122,7 +122,7 @@ bool image(cursor& c, const own_control& pending, std::vector<scanned_image>& im
         }
         c.pos += n;
         if (ended) {
-            im.whole = true;
+            im.whole = im.end_code = true;
             go_on = skip_chain(c);
             break;
         }

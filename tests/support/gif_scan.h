@@ -40,6 +40,7 @@ private:
 struct own_control {
     bool present = false;
     std::uint8_t packed = 0, index = 0;
+    int delay = 0;
 };
 
 struct scanned_image {
@@ -50,6 +51,7 @@ struct scanned_image {
     bytes data;                 // the sub-blocks the pass copies, length bytes included,
                                 // up to the one that holds the end code; no terminator
     bool whole = false;         // the stream reached its end code or its own terminator
+    bool end_code = false;      // it reached its end code
     std::size_t data_end = 0;   // offset just past what was read of the image
     own_control control;        // the image's own graphic control extension
 };
