@@ -56,16 +56,11 @@ box shown_part(const placed_frame& f, std::int64_t height) {
     return b;
 }
 
-// Rows of the frame that data_bytes of image data can reach. n codes of
-// at least code_size + 1 bits name at most n(n+1)/2 pixels (each code at
-// most one pixel more than the one before it since the last clear) and at
-// most 4096 a code; an interlaced frame spreads its first rows over eight
-// times the height.
+// Rows of the frame that data_bytes of image data can reach; an interlaced
+// frame spreads its first rows over eight times the height.
 std::int64_t reachable_rows(const placed_frame& f, std::uint64_t data_bytes) {
     if (f.width == 0) return 0;
-    std::uint64_t codes = std::min<std::uint64_t>(data_bytes * 8 / (f.code_size + 1), std::uint64_t{1} << 40);
-    std::uint64_t longest = lzw_table_size;
-    std::uint64_t pixels = codes < 2 * longest ? codes * (codes + 1) / 2 : codes * longest;
+    std::uint64_t pixels = lzw_most_pixels(f.code_size, data_bytes);
     std::uint64_t rows = (pixels + f.width - 1) / f.width;
     if (f.interlaced) rows *= 8;
     return static_cast<std::int64_t>(std::min<std::uint64_t>(rows, f.height));
@@ -96,7 +91,8 @@ void make_room_for_clear() {
 
 bool affordable(const box& d) {
     std::uint64_t pixels = static_cast<std::uint64_t>((d.x1 - d.x0) * (d.y1 - d.y0));
-    return clear_frame_size(pixels) <= canvas.drawn_data + clear_allowance;
+    std::uint64_t allowed = canvas.drawn_data + clear_allowance;
+    return clear_frame_size(pixels, allowed) <= allowed;
 }
 
 // Clears what the frames since the last clear may have drawn. Where that
@@ -158,6 +154,13 @@ void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {
     box& d = canvas.drawn;
     d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};
     canvas.drawn_data += data_bytes;
+}
+
+void canvas_make_last_transparent(int index) {
+    if (!canvas.last.present) return;
+    canvas.last.control[frame_control_packed] |= control_transparent;
+    canvas.last.control[frame_control_index] = static_cast<std::uint8_t>(index);
+    rewrite_output(canvas.last.at, canvas.last.control, frame_control_size);
 }
 
 void retime_last_frame(int delay) {

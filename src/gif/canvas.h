@@ -36,5 +36,9 @@ void canvas_before_frame(const placed_frame& f, const std::uint8_t* control);
 // Called once the frame's image data, data_bytes of it, has been copied.
 void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes);
 
+// Makes the last frame written show its pixels of `index` as transparent,
+// where the output still allows.
+void canvas_make_last_transparent(int index);
+
 // Gives the last frame written a new delay, where the output still allows.
 void retime_last_frame(int delay);

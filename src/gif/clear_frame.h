@@ -10,8 +10,9 @@ struct clear_area {
     int left, top, width, height;  // on the canvas; each fits 16 bits, width and height > 0
 };
 
-// The bytes write_clear_frame writes for an area of that many pixels.
-std::uint64_t clear_frame_size(std::uint64_t pixels);
+// The bytes write_clear_frame writes for an area of that many pixels, or
+// some number above limit when they are more.
+std::uint64_t clear_frame_size(std::uint64_t pixels, std::uint64_t limit);
 
 // Writes the frame: control block with the delay, descriptor, a table of
 // two entries and image data that gives every pixel the transparent index.

@@ -9,6 +9,7 @@
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
 #include "gif/output_table.h"
+#include "gif/short_frame.h"
 #include "gif/stream.h"
 
 namespace {
@@ -107,9 +108,13 @@ int reframe_image(int delay, const frame_control& own, const screen_info& screen
     data[separator_at] = image_separator;
     std::size_t end = table_at + table_size;
     data[end] = static_cast<std::uint8_t>(code_size);
+    std::uint64_t control_at = output_position();
     write_out(data, end + 1);
     std::uint64_t data_at = output_position();
-    int result = image_data_copy(code_size);
+    int met_end_code = 0;
+    int result = image_data_copy(code_size, &met_end_code);
+    complete_short_frame({std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
+                         met_end_code);
     canvas_after_frame(placed, output_position() - data_at);
     return result;
 }

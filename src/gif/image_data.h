@@ -8,5 +8,6 @@
 // sub-blocks read so far are kept and the terminator is written all the
 // same. code_size is the minimum code size, 0 to lzw_max_code_size.
 // Returns 1 when the image data was read to its terminator, 0 when the
-// input ended first.
-int image_data_copy(int code_size);
+// input ended first; sets *met_end_code, where given, to whether the
+// end-of-information code came.
+int image_data_copy(int code_size, int* met_end_code = nullptr);

@@ -1,5 +1,7 @@
 #include "gif/lzw_walker.h"
 
+#include <algorithm>
+
 #include "gif/code_scan.h"
 
 namespace {
@@ -43,6 +45,12 @@ void take_data_codes(lzw_walker& w, std::size_t n, std::uint32_t last) {
 }
 
 }  // namespace
+
+std::uint64_t lzw_most_pixels(int code_size, std::uint64_t data_bytes) {
+    std::uint64_t codes = std::min<std::uint64_t>(data_bytes * 8 / (code_size + 1), std::uint64_t{1} << 40);
+    std::uint64_t longest = lzw_table_size;
+    return codes < 2 * longest ? codes * (codes + 1) / 2 : codes * longest;
+}
 
 void lzw_start(lzw_walker& w, int code_size) {
     w.code_size = code_size;

@@ -26,6 +26,12 @@ struct lzw_walker {
     int coded_prev;            // previous code, -1 at the start or after a clear
 };
 
+// The most pixels that data_bytes of a stream of this minimum code size can
+// give: n codes of at least code_size + 1 bits name at most n(n+1)/2 pixels
+// (each code at most one pixel more than the one before it since the last
+// clear) and at most lzw_table_size a code.
+std::uint64_t lzw_most_pixels(int code_size, std::uint64_t data_bytes);
+
 // Resets the registers for a new image; code_size is 0 to lzw_max_code_size.
 void lzw_start(lzw_walker& w, int code_size);
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -40,8 +41,14 @@ void output_to(int fd) {
     ofile.fill = 0;
 }
 
+// A regular file is opened for reading too, so that what was written can be
+// read back where its permissions allow; anything else (a pipe, a device)
+// for writing alone, as before.
 int open_output(const char* path) {
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    struct stat st;
+    int fd = -1;
+    if (::stat(path, &st) != 0 || S_ISREG(st.st_mode)) fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return 0;
     output_to(fd);
     return 1;
@@ -82,6 +89,36 @@ int rewrite_output(std::uint64_t at, const std::uint8_t* p, std::size_t n) {
     }
     std::memcpy(ofile.buf + (at - ofile.written), p, n);
     return !ofile.failed;
+}
+
+int read_back_output(std::uint64_t at, std::uint8_t* p, std::size_t n) {
+    if (at + n > output_position()) return 0;
+    while (n > 0 && at < ofile.written) {
+        std::size_t early = static_cast<std::size_t>(std::min<std::uint64_t>(ofile.written - at, n));
+        ssize_t got = ofile.regular ? ::pread(ofile.fd, p, early, static_cast<off_t>(at)) : -1;
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return 0;
+        at += static_cast<std::uint64_t>(got);
+        p += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    if (n > 0) std::memcpy(p, ofile.buf + (at - ofile.written), n);
+    return 1;
+}
+
+int truncate_output(std::uint64_t at) {
+    if (at > output_position()) return 0;
+    if (at >= ofile.written) {
+        ofile.fill = static_cast<std::size_t>(at - ofile.written);
+        return 1;
+    }
+    if (!ofile.regular || ofile.failed) return 0;
+    if (::ftruncate(ofile.fd, static_cast<off_t>(at)) != 0 ||
+        ::lseek(ofile.fd, static_cast<off_t>(at), SEEK_SET) < 0)
+        return 0;
+    ofile.written = at;
+    ofile.fill = 0;
+    return 1;
 }
 
 int close_output() {

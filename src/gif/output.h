@@ -37,6 +37,16 @@ std::uint64_t output_position();
 // rewritten (a pipe or a device).
 int rewrite_output(std::uint64_t at, const std::uint8_t* p, std::size_t n);
 
+// Reads n bytes appended earlier, from position at, into p. Returns 1 when
+// done, 0 when they have left the buffer for a file that cannot be read
+// back (a pipe or a device, or a file opened for writing only).
+int read_back_output(std::uint64_t at, std::uint8_t* p, std::size_t n);
+
+// Takes back everything appended from position at on, so that the next
+// byte goes there. Returns 1 when done, 0 (and nothing changed) when those
+// bytes have left the buffer for a file that cannot be rewritten.
+int truncate_output(std::uint64_t at);
+
 // Writes what waits in the buffer.
 void flush_output();
 

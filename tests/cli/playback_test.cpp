@@ -282,3 +282,42 @@ TEST_F(playback, compact_drops_only_tables_the_global_one_stands_for) {
 }
 
 }  // namespace
+
+namespace {
+
+// An animation cut short anywhere (a download that stopped), or with a
+// frame whose data is short or missing, between two intact files: every
+// frame of the join is whole, so giflib decodes all of it (it refuses a
+// frame short of pixels, as browsers do), and it plays as its inputs do,
+// the damaged frame with the pixels its data gives and, where it has
+// none, what the canvas showed before. In the default mode and with
+// --keep-delays --center.
+TEST_F(playback, damaged_inputs_leave_every_frame_whole) {
+    const bytes clip = partial_tall(), wide = transparent_wide();
+    std::vector<bytes> damaged;
+    std::size_t first_image = testgif::scan_gif(clip).images[0].at;
+    for (std::size_t cut = first_image; cut < clip.size(); ++cut) damaged.emplace_back(clip.begin(), clip.begin() + cut);
+    // Frames of 6 x 5 with no pixel data, and with a few pixels and no end code.
+    for (bytes data : {bytes{0}, bytes{2, 0x4C, 0x00, 0}}) {
+        bytes image = {0x2C, 0, 0, 0, 0, 6, 0, 5, 0, 0, 2};
+        image.insert(image.end(), data.begin(), data.end());
+        damaged.push_back(gif_builder().header(6, 5, testgif::palette(4, 60)).gce(control(4, 1, 0)).raw(image)
+                              .image(picture(6, 5, 4, 61)).trailer().data());
+    }
+    testgif::write_file(dir + "/wide.gif", wide);
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE("damaged input " + std::to_string(i) + " of " + std::to_string(damaged.size()));
+        testgif::write_file(dir + "/cut.gif", damaged[i]);
+        for (const char* mode : {"", "--keep-delays --center"}) {
+            SCOPED_TRACE(mode);
+            testgif::decoded out = join(std::string(mode) + " wide.gif cut.gif disposing.gif");
+            ASSERT_TRUE(out.ok) << out.error;
+            if (!*mode) continue;
+            std::vector<testgif::decoded> ins = {testgif::decode_gif(wide), testgif::decode_damaged_gif(damaged[i]),
+                                                 testgif::decode_gif(files["disposing.gif"])};
+            EXPECT_EQ(testgif::compare(testgif::expected_join(ins, {true}), testgif::play(out)), "");
+        }
+    }
+}
+
+}  // namespace

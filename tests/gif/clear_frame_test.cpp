@@ -37,7 +37,7 @@ TEST(clear_frame, decodes_to_transparent_pixels) {
         SCOPED_TRACE(std::to_string(a.width) + "x" + std::to_string(a.height));
         std::uint64_t pixels = std::uint64_t(a.width) * a.height;
         bytes frame = written_clear_frame(a, 7);
-        EXPECT_EQ(frame.size(), clear_frame_size(pixels));
+        EXPECT_EQ(frame.size(), clear_frame_size(pixels, UINT64_MAX));
         bytes file = testgif::gif_builder().header(a.left + a.width, a.top + a.height, {}).raw(frame).trailer().data();
         testgif::decoded d = testgif::decode_gif(file);
         ASSERT_TRUE(d.ok) << d.error;
