@@ -32,6 +32,7 @@ constexpr std::uint64_t clear_allowance = 16 * 1024;
 
 struct last_frame {
     bool present = false;
+    bool covers_earlier = false;  // a file's first frame that hides, uncleared, what earlier files drew
     std::uint64_t at = 0;  // output position of its control block
     std::uint8_t control[frame_control_size];
 };
@@ -140,8 +141,13 @@ int canvas_height() { return canvas.height; }
 void canvas_next_file() { canvas.file_start = true; }
 
 void canvas_before_frame(const placed_frame& f, const std::uint8_t* control) {
-    if (canvas.file_start && fit_canvas && !canvas.drawn.empty() && !hides_drawn(f, control)) clear_drawn();
+    bool covers = false;
+    if (canvas.file_start && fit_canvas && !canvas.drawn.empty()) {
+        covers = hides_drawn(f, control);
+        if (!covers) clear_drawn();
+    }
     canvas.file_start = false;
+    canvas.last.covers_earlier = covers;
     canvas.last.present = true;
     canvas.last.at = output_position();
     std::memcpy(canvas.last.control, control, frame_control_size);
@@ -155,6 +161,8 @@ void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {
     d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};
     canvas.drawn_data += data_bytes;
 }
+
+int canvas_last_covers_earlier() { return canvas.last.present && canvas.last.covers_earlier; }
 
 void canvas_make_last_transparent(int index) {
     if (!canvas.last.present) return;

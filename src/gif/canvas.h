@@ -36,6 +36,10 @@ void canvas_before_frame(const placed_frame& f, const std::uint8_t* control);
 // Called once the frame's image data, data_bytes of it, has been copied.
 void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes);
 
+// Whether the last frame written is a file's first that earlier files' drawing
+// was left under, uncleared, because the frame hides it all.
+int canvas_last_covers_earlier();
+
 // Makes the last frame written show its pixels of `index` as transparent,
 // where the output still allows.
 void canvas_make_last_transparent(int index);

@@ -67,7 +67,9 @@ int cut_stream(const stream_place& place, std::uint64_t end, std::uint8_t& kept)
 // The index the added pixels take: the frame's transparent index when it
 // has one a code can name, else the lowest index none of its pixels takes,
 // which its control block is then made to call transparent. A frame whose
-// pixels take every index a code can name gets opaque pixels of index 0.
+// pixels take every index a code can name gets opaque pixels of index 0,
+// and so does a file's first frame that earlier files' drawing was left
+// under (transparent, it would show them): opaque pixels of that index.
 // -1 when the control block can no longer be read.
 int added_index(const frame_geometry& f, const lzw_pixels& p, bool& set_transparent) {
     std::uint8_t control[frame_control_size];
@@ -76,8 +78,8 @@ int added_index(const frame_geometry& f, const lzw_pixels& p, bool& set_transpar
     if (control[frame_control_packed] & control_transparent && control[frame_control_index] < p.clear_code)
         return control[frame_control_index];
     int index = unused_index(p);
-    set_transparent = index >= 0;
-    return set_transparent ? index : 0;
+    set_transparent = index >= 0 && !canvas_last_covers_earlier();
+    return index >= 0 ? index : 0;
 }
 
 }  // namespace
