@@ -219,20 +219,13 @@ bool may_stay_short(const testgif::scanned_image& im, std::size_t have) {
            run_size(im.code_size, area_of(im) - have, data + 16 * 1024) > data + 16 * 1024;
 }
 
-// The lowest index below 2^code_size that no pixel takes, 0 when none.
+// The lowest index below 2^code_size that no pixel takes, -1 when the
+// pixels take every index such codes can name.
 int lowest_untaken(const std::vector<int>& pixels, int code_size) {
     std::vector<bool> taken(std::size_t{1} << code_size);
     for (int p : pixels) taken[static_cast<std::size_t>(p)] = true;
     auto at = std::find(taken.begin(), taken.end(), false);
-    return at == taken.end() ? 0 : static_cast<int>(at - taken.begin());
-}
-
-// Whether the pixels take every index that codes of this minimum code size
-// can name, so that none is left to be transparent.
-bool every_index_taken(const std::vector<int>& pixels, int code_size) {
-    std::vector<bool> taken(std::size_t{1} << code_size);
-    for (int p : pixels) taken[static_cast<std::size_t>(p)] = true;
-    return std::find(taken.begin(), taken.end(), false) == taken.end();
+    return at == taken.end() ? -1 : static_cast<int>(at - taken.begin());
 }
 
 // An image the program completed: the input image `in` is short of pixels,
@@ -255,8 +248,9 @@ std::string completion_problem(const testgif::scanned_image& out, const std::uin
     if (std::any_of(got.begin() + static_cast<long>(have.size()), got.end(), [&](int p) { return p != index; }))
         return "the added pixels are not one index";
     bool own = in_transparent >= 0 && in_transparent < 1 << in.code_size;
-    int expected = own ? in_transparent : lowest_untaken(have, in.code_size);
-    bool transparent = own || !(opaque || every_index_taken(have, in.code_size));
+    int untaken = lowest_untaken(have, in.code_size);
+    int expected = own ? in_transparent : std::max(untaken, 0);
+    bool transparent = own || (!opaque && untaken >= 0);
     if (index != expected) return "the added pixels are not of the index expected";
     bool marked = out_control[layout::frame_control_packed] & 1 && out_control[layout::frame_control_index] == index;
     if (transparent != marked) return transparent ? "the added index is not transparent" : "the added index is transparent";
@@ -388,8 +382,9 @@ testgif::decoded decode_as_shown(const bytes& input, const testgif::scanned_file
         testgif::frame& f = in.frames[i];
         f.pixels.assign(have.begin(), have.end());
         bool own = f.transparent >= 0 && f.transparent < 1 << im.code_size;
-        if (!own && ((first_covers && i == 0) || every_index_taken(have, im.code_size)))
-            f.pixels.resize(area_of(im), static_cast<std::uint8_t>(lowest_untaken(have, im.code_size)));
+        int untaken = lowest_untaken(have, im.code_size);
+        if (!own && ((first_covers && i == 0) || untaken < 0))
+            f.pixels.resize(area_of(im), static_cast<std::uint8_t>(std::max(untaken, 0)));
     }
     return in;
 }
