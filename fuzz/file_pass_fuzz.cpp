@@ -209,13 +209,20 @@ std::uint64_t area_of(const testgif::scanned_image& im) {
     return std::uint64_t(d[4] | d[5] << 8) * std::uint64_t(d[6] | d[7] << 8);
 }
 
-// Where the program may leave a frame short of pixels: its data held its
-// end code and could hold them all, and it is taken as whole unread; or
-// the codes to complete it would take more than 16 KiB more than its data;
-// or its code size is below 2, too small for a run to be coded.
+// Whether the program takes a frame as whole without reading it back: its
+// data held its end code, no code before it named an entry not made yet,
+// and the data could hold all its pixels.
+bool taken_as_whole(const testgif::scanned_image& im) {
+    return im.end_code && !im.unmade_code && lzw_most_pixels(im.code_size, im.data.size()) >= area_of(im);
+}
+
+// Where the program may leave a frame short of pixels: it is taken as
+// whole unread; or the codes to complete it would take more than 16 KiB
+// more than its data; or its code size is below 2, too small for a run to
+// be coded.
 bool may_stay_short(const testgif::scanned_image& im, std::size_t have) {
     std::uint64_t data = im.data.size();
-    return (im.end_code && lzw_most_pixels(im.code_size, data) >= area_of(im)) || im.code_size < 2 ||
+    return taken_as_whole(im) || im.code_size < 2 ||
            run_size(im.code_size, area_of(im) - have, data + 16 * 1024) > data + 16 * 1024;
 }
 
@@ -510,7 +517,7 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     // follows, completions included.
     std::size_t read_back = 0;
     for (const testgif::scanned_image* im : want)
-        read_back += !(im->end_code && lzw_most_pixels(im->code_size, im->data.size()) >= area_of(*im));
+        read_back += !taken_as_whole(*im);
     CHECK(out.size() <= 4 * input.size() + ws->intact_bytes.size() + 800 * (want.size() + 1) + 17 * 1024 * (2 * read_back + 1),
           "%s: %zu bytes out of %zu and %zu", order, out.size(), input.size(), ws->intact_bytes.size());
 

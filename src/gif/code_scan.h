@@ -1,6 +1,8 @@
 // Finds the first clear or end-of-information code in a run of codes of one
-// width. Within such a run the bit position of every code is known in
-// advance, so codes are taken out independently, several at a time.
+// width, or the first code that names a table entry not made yet. Within
+// such a run the bit position of every code is known in advance, and each
+// data code makes one entry, so codes are taken out and tested
+// independently, several at a time.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +17,18 @@ struct scan_key {
     int width;              // code width in bits, 1 to 12
     std::uint32_t mask;     // bits of a code that are compared
     std::uint32_t special;  // a code c is special when (c & mask) == special
+    // When `limited`, code i of the run is also special when it is above
+    // next + i, the entry the decoder makes after it; next + i stays within
+    // the width for every code of the run.
+    bool limited;
+    std::uint32_t next;
 };
 
 // The key for codes of the given width: the clear code and the one above
 // it (the end-of-information code) when clear_code is even, else the clear
-// code alone (minimum code size 0, whose end code cannot be read).
-scan_key make_scan_key(int width, int clear_code);
+// code alone (minimum code size 0, whose end code cannot be read). Codes
+// above their entry are looked for when `limited`, from `next` on.
+scan_key make_scan_key(int width, int clear_code, bool limited = false, std::uint32_t next = 0);
 
 // The code of the given width that starts at bit `bit` of p, least
 // significant bit first.
@@ -43,6 +51,7 @@ void select_scan_path(scan_path path);  // path must be available
 scan_path selected_scan_path();
 
 using scan_function = std::size_t (*)(const std::uint8_t*, std::size_t, std::size_t, const scan_key&);
+std::size_t find_special_each(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);  // code by code
 std::size_t find_special_scalar(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);
 // nullptr where the processor or the compiler lacks AVX2.
 scan_function avx2_scan();

@@ -111,10 +111,10 @@ int reframe_image(int delay, const frame_control& own, const screen_info& screen
     std::uint64_t control_at = output_position();
     write_out(data, end + 1);
     std::uint64_t data_at = output_position();
-    int met_end_code = 0;
-    int result = image_data_copy(code_size, &met_end_code);
+    image_data_seen seen;
+    int result = image_data_copy(code_size, &seen);
     complete_short_frame({std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
-                         met_end_code);
+                         seen);
     canvas_after_frame(placed, output_position() - data_at);
     return result;
 }

@@ -88,7 +88,7 @@ int fill_next_block() {
 
 }  // namespace
 
-int image_data_copy(int code_size, int* met_end_code) {
+int image_data_copy(int code_size, image_data_seen* seen) {
     lzw_walker walker;
     lzw_start(walker, code_size);
     std::size_t carry = 0, bit = 0;
@@ -97,7 +97,7 @@ int image_data_copy(int code_size, int* met_end_code) {
         gather_stop stop = gather(g, carry);
         std::size_t fill = window_fill(g, carry);
         lzw_stop s = lzw_walk(walker, window, bit, fill * 8);
-        if (met_end_code) *met_end_code = s.ended;
+        if (seen) *seen = {s.ended, walker.met_unmade};
         if (s.ended) {
             // Everything up to the sub-block that holds the end code's last
             // bit goes out; the sub-blocks after it are dropped.

@@ -8,6 +8,9 @@
 // sub-blocks read so far are kept and the terminator is written all the
 // same. code_size is the minimum code size, 0 to lzw_max_code_size.
 // Returns 1 when the image data was read to its terminator, 0 when the
-// input ended first; sets *met_end_code, where given, to whether the
-// end-of-information code came.
-int image_data_copy(int code_size, int* met_end_code = nullptr);
+// input ended first; fills *seen, where given, with what the codes held.
+struct image_data_seen {
+    int end_code = 0;     // the end-of-information code came
+    int unmade_code = 0;  // a code before it named a table entry not made yet
+};
+int image_data_copy(int code_size, image_data_seen* seen = nullptr);

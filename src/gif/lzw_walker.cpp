@@ -56,6 +56,8 @@ void lzw_start(lzw_walker& w, int code_size) {
     w.code_size = code_size;
     w.clear_code = 1 << code_size;
     w.end_info_code = w.clear_code + 1;
+    w.checks_entries = code_size >= 2;
+    w.met_unmade = 0;
     clear_table(w);
 }
 
@@ -66,13 +68,24 @@ lzw_stop lzw_walk(lzw_walker& w, const std::uint8_t* p, std::size_t bit, std::si
         if (n == 0) return {bit, 0};
         std::size_t run = codes_before_growth(w);
         if (run != 0 && run < n) n = run;
-        std::size_t k = find_special(p, bit, n, make_scan_key(width, w.clear_code));
+        // The entry the run's first code may name at most; each code after
+        // it may name one more, up to the full table.
+        bool limited = w.checks_entries && w.table_ptr < lzw_table_size;
+        std::uint32_t next = static_cast<std::uint32_t>(w.table_ptr - (w.coded_prev == -1 ? 1 : 0));
+        if (limited) n = std::min<std::size_t>(n, lzw_table_size - next);
+        std::size_t k = find_special(p, bit, n, make_scan_key(width, w.clear_code, limited, next));
         if (k > 0) take_data_codes(w, k, code_at(p, bit + (k - 1) * width, width));
         bit += k * width;
         if (k == n) continue;
         std::uint32_t code = code_at(p, bit, width);
         bit += width;
         if (code == static_cast<std::uint32_t>(w.end_info_code)) return {bit, 1};
-        clear_table(w);
+        if (code == static_cast<std::uint32_t>(w.clear_code)) {
+            clear_table(w);
+            continue;
+        }
+        w.met_unmade = 1;  // the rest is walked as codes, no longer tested
+        w.checks_entries = false;
+        take_data_codes(w, 1, code);
     }
 }

@@ -6,7 +6,9 @@
 // The width changes only when the entry just made is the last one the
 // width can name, so between a clear code and the next width change the
 // position of every code is known before any is read. The walker takes
-// such runs whole and only looks for the first clear or end code in them.
+// such runs whole and only looks for the first clear or end code in them,
+// and for the first code that names an entry not made yet, which makes the
+// rest of the stream undecodable; it is noted and the walk goes on.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,8 @@ struct lzw_walker {
     int end_info_code;
     int table_ptr;             // number of the next table entry
     int coded_prev;            // previous code, -1 at the start or after a clear
+    bool checks_entries;       // whether codes are still tested against the entries made
+    int met_unmade;            // 1 once a code named an entry not made yet
 };
 
 // The most pixels that data_bytes of a stream of this minimum code size can
@@ -33,6 +37,7 @@ struct lzw_walker {
 std::uint64_t lzw_most_pixels(int code_size, std::uint64_t data_bytes);
 
 // Resets the registers for a new image; code_size is 0 to lzw_max_code_size.
+// Codes that name entries not made yet are looked for from code size 2 on.
 void lzw_start(lzw_walker& w, int code_size);
 
 struct lzw_stop {

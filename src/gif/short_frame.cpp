@@ -84,11 +84,11 @@ int added_index(const frame_geometry& f, const lzw_pixels& p, bool& set_transpar
 
 }  // namespace
 
-int complete_short_frame(const frame_geometry& f, int met_end_code) {
+int complete_short_frame(const frame_geometry& f, const image_data_seen& seen) {
     std::uint64_t end = output_position() - 1;  // the terminator
     std::uint64_t data_bytes = end - f.data_at;
     if (f.pixels == 0 || f.code_size < 2) return 0;
-    if (met_end_code && lzw_most_pixels(f.code_size, data_bytes) >= f.pixels) return 0;
+    if (seen.end_code && !seen.unmade_code && lzw_most_pixels(f.code_size, data_bytes) >= f.pixels) return 0;
     static_assert(sizeof(lzw_pixels) < 32 * 1024, "the counter lives on the stack");
     lzw_pixels p;
     pixels_start(p, f.code_size, f.pixels);

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "gif/image_data.h"
+
 struct frame_geometry {
     std::uint64_t pixels;      // width times height
     int code_size;             // the minimum code size
@@ -15,8 +17,9 @@ struct frame_geometry {
     std::uint64_t data_at;     // output position of its first data sub-block
 };
 
-// Called once the frame's image data and terminator have been written.
-// met_end_code: whether the data held its end-of-information code; a frame
-// that has it and whose data could hold all its pixels is taken as whole
-// without being read back. Returns 1 when pixels were added.
-int complete_short_frame(const frame_geometry& f, int met_end_code);
+// Called once the frame's image data and terminator have been written,
+// with what its codes held: a frame whose data has its end code, and no
+// code before it that names an entry not made, and could hold all its
+// pixels is taken as whole without being read back. Returns 1 when pixels
+// were added.
+int complete_short_frame(const frame_geometry& f, const image_data_seen& seen);

@@ -297,8 +297,10 @@ TEST_F(playback, damaged_inputs_leave_every_frame_whole) {
     std::vector<bytes> damaged;
     std::size_t first_image = testgif::scan_gif(clip).images[0].at;
     for (std::size_t cut = first_image; cut < clip.size(); ++cut) damaged.emplace_back(clip.begin(), clip.begin() + cut);
-    // Frames of 6 x 5 with no pixel data, and with a few pixels and no end code.
-    for (bytes data : {bytes{0}, bytes{2, 0x4C, 0x00, 0}}) {
+    // Frames of 6 x 5 with no pixel data, with a few pixels and no end code,
+    // and with one pixel, then a code for an entry not made yet, then the
+    // end code (clear, 1, 7, end in 3-bit codes).
+    for (bytes data : {bytes{0}, bytes{2, 0x4C, 0x00, 0}, bytes{2, 0xCC, 0x0B, 0}}) {
         bytes image = {0x2C, 0, 0, 0, 0, 6, 0, 5, 0, 0, 2};
         image.insert(image.end(), data.begin(), data.end());
         damaged.push_back(gif_builder().header(6, 5, testgif::palette(4, 60)).gce(control(4, 1, 0)).raw(image)

@@ -1,8 +1,9 @@
 // The run-at-a-time walker against the plain code-at-a-time counter of the
 // test support, on random
 // code streams: every minimum code size, clear and end codes anywhere, full
-// tables left uncleared, streams cut short, and sub-block boundaries
-// anywhere. Both must stop at the same place with the same registers, and
+// tables left uncleared, codes that name entries not made yet, streams cut
+// short, and sub-block boundaries anywhere. Both must stop at the same
+// place with the same registers and find the same unmade entries, and
 // the pass-through built on the fast one must copy the same bytes.
 #include <gtest/gtest.h>
 
@@ -23,15 +24,29 @@ struct code_mix {
     const char* name;
     double clear, end;   // chance of a clear or end code at each step
     int max_codes;       // stream length, drawn from 1 to this
+    double unmade;       // chance of a code above the next entry; below 0, codes span the width
 };
 void PrintTo(const code_mix& m, std::ostream* os) { *os << m.name; }
 
 const code_mix mixes[] = {
-    {"clears_and_ends_often", 0.05, 0.01, 600},
-    {"rare_clears", 0.002, 0.0005, 9000},
-    {"no_clears_full_table", 0.0, 0.0002, 12000},  // deferred clears: long runs at 12 bits
-    {"random_codes_only", 0.0, 0.0, 3000},           // specials only by chance
+    {"clears_and_ends_often", 0.05, 0.01, 600, -1},
+    {"rare_clears", 0.002, 0.0005, 9000, -1},
+    {"no_clears_full_table", 0.0, 0.0002, 12000, -1},  // deferred clears: long runs at 12 bits
+    {"random_codes_only", 0.0, 0.0, 3000, -1},           // specials only by chance
+    {"late_unmade_entries", 0.001, 0.0002, 9000, 0.0005},  // decodable up to a code far in
 };
+
+// A data code for the counter's state: any code of its width, or one a
+// decoder can take, or where the mix asks one above the next entry, often
+// just above it.
+unsigned random_code(std::mt19937& rng, const testgif::code_counter& w, const code_mix& mix) {
+    unsigned top = (1u << w.width()) - 1;
+    if (mix.unmade < 0) return std::uniform_int_distribution<unsigned>(0, top)(rng);
+    unsigned limit = w.previous() < 0 ? w.clear_code() - 1 : std::min<unsigned>(static_cast<unsigned>(w.entries()), top);
+    std::uniform_real_distribution<double> chance(0, 1);
+    if (limit == top || chance(rng) >= mix.unmade) return std::uniform_int_distribution<unsigned>(0, limit)(rng);
+    return chance(rng) < 0.5 ? limit + 1 : std::uniform_int_distribution<unsigned>(limit + 1, top)(rng);
+}
 
 // Codes at the width the code-at-a-time counter expects at each point, so
 // the stream means to it exactly what the generator chose.
@@ -45,7 +60,7 @@ bytes random_stream(std::mt19937& rng, int code_size, const code_mix& mix) {
         unsigned code = r < mix.clear ? w.clear_code()
                         : r < mix.clear + mix.end
                             ? w.clear_code() + 1
-                            : std::uniform_int_distribution<unsigned>(0, (1u << w.width()) - 1)(rng);
+                            : random_code(rng, w, mix);
         packer.put(code, w.width());
         w.code(code);  // codes after an end code are sent on
     }
@@ -55,6 +70,7 @@ bytes random_stream(std::mt19937& rng, int code_size, const code_mix& mix) {
 struct walk_outcome {
     long end_bytes;  // bytes up to the end code's last bit, -1 when none
     int table_ptr, coded_size, coded_prev;
+    bool unmade;
 };
 
 walk_outcome walk_reference(const bytes& stream, int code_size) {
@@ -62,7 +78,7 @@ walk_outcome walk_reference(const bytes& stream, int code_size) {
     long end = -1;
     for (std::size_t i = 0; i < stream.size() && end < 0; ++i)
         if (w.take(stream[i])) end = static_cast<long>(i + 1);
-    return {end, w.entries(), w.width(), w.previous()};
+    return {end, w.entries(), w.width(), w.previous(), w.named_unmade()};
 }
 
 // Walks the stream in pieces that end at random bits, as the pass-through
@@ -81,7 +97,7 @@ walk_outcome walk_fast(const bytes& stream, int code_size, std::mt19937& rng) {
         bit = s.bit;
         if (s.ended) end_bytes = static_cast<long>((s.bit + 7) / 8);
     }
-    return {end_bytes, w.table_ptr, w.coded_size, w.coded_prev};
+    return {end_bytes, w.table_ptr, w.coded_size, w.coded_prev, w.met_unmade == 1};
 }
 
 // The pass-through as it stands written the simple way: read a sub-block,
@@ -129,6 +145,7 @@ void walker_matches_reference(const code_mix& mix) {
             EXPECT_EQ(fast.table_ptr, ref.table_ptr);
             EXPECT_EQ(fast.coded_size, ref.coded_size);
             EXPECT_EQ(fast.coded_prev, ref.coded_prev);
+            EXPECT_EQ(fast.unmade, ref.unmade);
         }
     }
 }

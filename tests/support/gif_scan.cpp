@@ -32,6 +32,8 @@ void code_counter::code(unsigned c) {
     } else if (c == clear_ + 1) {
         ended_ = true;
     } else {
+        unsigned limit = prev_ < 0 ? clear_ + 1 : static_cast<unsigned>(next_);
+        if (min_ >= 2 && c > limit) unmade_ = true;
         if (prev_ >= 0 && next_ < 4096) {
             ++next_;
             if (next_ == (1 << width_) && width_ < 12) ++width_;
@@ -121,6 +123,7 @@ bool image(cursor& c, const own_control& pending, std::vector<scanned_image>& im
             ended = ended || codes.take(c.f[c.pos + i]);
         }
         c.pos += n;
+        im.unmade_code = codes.named_unmade();
         if (ended) {
             im.whole = im.end_code = true;
             go_on = skip_chain(c);

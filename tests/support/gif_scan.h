@@ -27,12 +27,15 @@ public:
     int width() const { return width_; }   // bits of the next code
     unsigned clear_code() const { return clear_; }
     int previous() const { return prev_; }  // the last data code, -1 after a clear
+    // Whether a data code named an entry not made yet (looked for from
+    // minimum code size 2 on).
+    bool named_unmade() const { return unmade_; }
 
 private:
     unsigned clear_;
     int min_, width_, next_;
     int prev_ = -1;
-    bool ended_ = false;
+    bool ended_ = false, unmade_ = false;
     std::uint32_t acc_ = 0;
     int bits_ = 0;
 };
@@ -52,6 +55,7 @@ struct scanned_image {
                                 // up to the one that holds the end code; no terminator
     bool whole = false;         // the stream reached its end code or its own terminator
     bool end_code = false;      // it reached its end code
+    bool unmade_code = false;   // a code before the end named an entry not made yet
     std::size_t data_end = 0;   // offset just past what was read of the image
     own_control control;        // the image's own graphic control extension
 };
