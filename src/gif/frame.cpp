@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gif/blank_frame.h"
 #include "gif/canvas.h"
 #include "gif/gif.h"
 #include "gif/image_data.h"
@@ -92,18 +93,51 @@ void build_frame_control(std::uint8_t* out, int delay, const frame_control& own)
     out[frame_control_index] = transparent ? own.index : 0;
 }
 
+namespace {
+
+// Takes a frame that browsers cannot decode out of the input and gives it
+// blank data instead: first its data is read past, to know what the blank
+// data may take. A frame whose blank data would take more shrinks to one
+// pixel at its place.
+struct blanked {
+    int result;  // of reading the data
+    blank_data data;
+    std::uint64_t pixels;
+};
+
+blanked read_past_frame(int code_size, std::uint8_t* control, std::uint8_t* desc) {
+    image_data_seen seen;
+    int result = image_data_skip(code_size, &seen);
+    blank_data b = make_blank(control);
+    std::uint64_t pixels = std::uint64_t(get_u16(desc + image_width)) * get_u16(desc + image_height);
+    if (!blank_fits(b, pixels, seen.bytes)) {
+        put_u16(desc + image_width, 1);
+        put_u16(desc + image_height, 1);
+        pixels = 1;
+    }
+    return {result, b, pixels};
+}
+
+}  // namespace
+
 int reframe_image(int delay, const frame_control& own, const screen_info& screen) {
     std::size_t table_size = read_descriptor_and_table(screen);
     if (table_size == 0) return 0;
     int code_size = read_byte();
     if (code_size < 0 || code_size > lzw_max_code_size) return 0;
+    build_frame_control(data, delay, own);
+    blanked blank{};
+    bool copied = browsers_decode(code_size);
+    if (!copied) {
+        blank = read_past_frame(code_size, data, data + descriptor_at);
+        code_size = blank.data.code_size;
+    }
 
     if (compact_tables && same_as_output_table(data + table_at, table_size / entry_size, code_size)) {
         data[descriptor_at + image_packed] &= static_cast<std::uint8_t>(~(table_flag | table_size_field));
         table_size = 0;  // the output's global table stands for it
     }
     placed_frame placed = place_frame(data + descriptor_at, screen, code_size);
-    build_frame_control(data, delay, own);
     canvas_before_frame(placed, data);
     data[separator_at] = image_separator;
     std::size_t end = table_at + table_size;
@@ -111,10 +145,15 @@ int reframe_image(int delay, const frame_control& own, const screen_info& screen
     std::uint64_t control_at = output_position();
     write_out(data, end + 1);
     std::uint64_t data_at = output_position();
-    image_data_seen seen;
-    int result = image_data_copy(code_size, &seen);
-    complete_short_frame({std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
-                         seen);
+    int result = blank.result;
+    if (copied) {
+        image_data_seen seen;
+        result = image_data_copy(code_size, &seen);
+        complete_short_frame({std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
+                             seen);
+    } else {
+        write_blank_data(blank.data, blank.pixels);
+    }
     canvas_after_frame(placed, output_position() - data_at);
     return result;
 }

@@ -57,10 +57,11 @@ std::size_t window_fill(const gathered& g, std::size_t carry) {
     return g.blocks ? g.window_end[g.blocks - 1] : carry;
 }
 
-// Writes the gathered sub-blocks up to input position `to` and takes them
-// from the input.
-void write_gathered(const gathered& g, std::size_t to) {
-    write_out(ifile.buf + g.start, to - g.start);
+// Writes the gathered sub-blocks up to input position `to`, where writing,
+// and takes them from the input.
+void take_gathered(const gathered& g, std::size_t to, bool writing, image_data_seen& seen) {
+    if (writing) write_out(ifile.buf + g.start, to - g.start);
+    seen.bytes += to - g.start;
     ifile.pos = to;
 }
 
@@ -71,8 +72,8 @@ std::size_t block_holding(const gathered& g, std::size_t at) {
     return g.input_end[j];
 }
 
-int end_image(int complete) {
-    write_out(&layout::block_terminator, 1);
+int end_image(int complete, bool writing) {
+    if (writing) write_out(&layout::block_terminator, 1);
     return complete;
 }
 
@@ -86,32 +87,46 @@ int fill_next_block() {
     return 0;
 }
 
-}  // namespace
-
-int image_data_copy(int code_size, image_data_seen* seen) {
+// Follows the data sub-blocks to the end code or the terminator, writing
+// them where `writing`.
+int pass_image_data(int code_size, bool writing, image_data_seen& seen) {
     lzw_walker walker;
     lzw_start(walker, code_size);
     std::size_t carry = 0, bit = 0;
     gathered g;
+    seen = image_data_seen{};
     for (;;) {
         gather_stop stop = gather(g, carry);
         std::size_t fill = window_fill(g, carry);
         lzw_stop s = lzw_walk(walker, window, bit, fill * 8);
-        if (seen) *seen = {s.ended, walker.met_unmade};
+        seen.end_code = s.ended;
+        seen.unmade_code = walker.met_unmade;
         if (s.ended) {
             // Everything up to the sub-block that holds the end code's last
             // bit goes out; the sub-blocks after it are dropped.
-            write_gathered(g, block_holding(g, (s.bit - 1) >> 3));
-            return end_image(skip_sub_blocks());
+            take_gathered(g, block_holding(g, (s.bit - 1) >> 3), writing, seen);
+            return end_image(skip_sub_blocks(), writing);
         }
-        write_gathered(g, g.end);
+        take_gathered(g, g.end, writing, seen);
         carry = fill - (s.bit >> 3);
         std::memmove(window, window + (s.bit >> 3), carry);
         bit = s.bit & 7;
         if (stop == gather_stop::terminator) {
             ++ifile.pos;
-            return end_image(1);
+            return end_image(1, writing);
         }
-        if (stop == gather_stop::need_input && !fill_next_block()) return end_image(0);
+        if (stop == gather_stop::need_input && !fill_next_block()) return end_image(0, writing);
     }
+}
+
+}  // namespace
+
+int image_data_copy(int code_size, image_data_seen* seen) {
+    image_data_seen own;
+    return pass_image_data(code_size, true, seen ? *seen : own);
+}
+
+int image_data_skip(int code_size, image_data_seen* seen) {
+    image_data_seen own;
+    return pass_image_data(code_size, false, seen ? *seen : own);
 }

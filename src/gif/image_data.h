@@ -1,6 +1,8 @@
 // Copies one image's compressed data from ifile to ofile.
 #pragma once
 
+#include <cstdint>
+
 // Copies the data sub-blocks, byte for byte, up to and including the one
 // that holds the end-of-information code, then writes a single zero
 // terminator; sub-blocks after that code are skipped. A stream without the
@@ -12,5 +14,9 @@
 struct image_data_seen {
     int end_code = 0;     // the end-of-information code came
     int unmade_code = 0;  // a code before it named a table entry not made yet
+    std::uint64_t bytes = 0;  // sub-block bytes copied, length bytes included
 };
 int image_data_copy(int code_size, image_data_seen* seen = nullptr);
+
+// Reads the image data as image_data_copy does, and writes nothing.
+int image_data_skip(int code_size, image_data_seen* seen = nullptr);

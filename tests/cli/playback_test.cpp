@@ -298,14 +298,22 @@ TEST_F(playback, damaged_inputs_leave_every_frame_whole) {
     std::size_t first_image = testgif::scan_gif(clip).images[0].at;
     for (std::size_t cut = first_image; cut < clip.size(); ++cut) damaged.emplace_back(clip.begin(), clip.begin() + cut);
     // Frames of 6 x 5 with no pixel data, with a few pixels and no end code,
-    // and with one pixel, then a code for an entry not made yet, then the
-    // end code (clear, 1, 7, end in 3-bit codes).
+    // with one pixel, then a code for an entry not made yet, then the end
+    // code (clear, 1, 7, end in 3-bit codes); and whole frames of minimum
+    // code sizes that browsers refuse, which must show nothing.
+    std::vector<bytes> images;
     for (bytes data : {bytes{0}, bytes{2, 0x4C, 0x00, 0}, bytes{2, 0xCC, 0x0B, 0}}) {
-        bytes image = {0x2C, 0, 0, 0, 0, 6, 0, 5, 0, 0, 2};
-        image.insert(image.end(), data.begin(), data.end());
+        images.push_back({0x2C, 0, 0, 0, 0, 6, 0, 5, 0, 0, 2});
+        images.back().insert(images.back().end(), data.begin(), data.end());
+    }
+    for (int code_size : {9, 11}) {
+        image_spec refused = picture(6, 5, 2, 62);
+        refused.min_code_size = code_size;
+        images.push_back(gif_builder().image(refused).data());
+    }
+    for (const bytes& image : images)
         damaged.push_back(gif_builder().header(6, 5, testgif::palette(4, 60)).gce(control(4, 1, 0)).raw(image)
                               .image(picture(6, 5, 4, 61)).trailer().data());
-    }
     testgif::write_file(dir + "/wide.gif", wide);
     for (std::size_t i = 0; i < damaged.size(); ++i) {
         SCOPED_TRACE("damaged input " + std::to_string(i) + " of " + std::to_string(damaged.size()));

@@ -225,8 +225,9 @@ decoded decode_damaged_gif(const bytes& file) {
             f.disposal = im.control.packed >> 2 & 7;
             f.transparent = im.control.packed & 1 ? im.control.index : -1;
         }
-        for (int p : decode_pixels(im.data, im.code_size, std::size_t(f.width) * std::size_t(f.height)))
-            f.pixels.push_back(static_cast<std::uint8_t>(std::min(p, 255)));
+        if (im.code_size >= 2 && im.code_size <= 8)
+            for (int p : decode_pixels(im.data, im.code_size, std::size_t(f.width) * std::size_t(f.height)))
+                f.pixels.push_back(static_cast<std::uint8_t>(p));
         d.frames.push_back(std::move(f));
     }
     return d;

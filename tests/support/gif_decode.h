@@ -36,14 +36,15 @@ decoded decode_gif_file(const std::string& path);
 // Decodes what a damaged file holds, as the browsers that accept short
 // frames show it: every image the file pass finds, each with the pixels its
 // data gives before its end code, its end, or a code that names an entry
-// not made yet (fewer than width times height where it is short). Images
-// without a table of their own take the file's global one. Decodes without
-// giflib, which refuses such images.
+// not made yet (fewer than width times height where it is short); an image
+// of a minimum code size below 2 or above 8, which browsers refuse whole,
+// gives none. Images without a table of their own take the file's global
+// one. Decodes without giflib, which refuses such images.
 decoded decode_damaged_gif(const bytes& file);
 
 // The pixels that one image's data (sub-blocks with their length bytes)
 // gives such a decoder, at most `want`. Minimum code sizes above 8 give
-// indices above 255, which decode_damaged_gif's frames hold as 255.
+// indices above 255.
 std::vector<int> decode_pixels(const bytes& blocks, int min_code_size, std::size_t want);
 
 // giflib's reading of the block structure alone, without decoding pixels,
