@@ -5,20 +5,15 @@
 #include <cstdio>
 
 #include "cli/census.h"
+#include "cli/interrupt.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
+#include "gif/output.h"
+#include "gif/output_file.h"
 #include "gif/output_table.h"
 #include "gif/stream.h"
 
 namespace {
-
-// Flushes and closes the output; a write that failed on the way, or the
-// close itself, is reported once. Returns 1 when all of it was written.
-int finish_output(const std::string& output) {
-    int ok = close_output();
-    if (!ok) std::printf("Unable to write output file: %s\n", output.c_str());
-    return ok;
-}
 
 // Gives every name its frame role and reads it. The first file read
 // successfully gets the header; once all existing files but one have been
@@ -39,13 +34,41 @@ int read_inputs(const std::vector<std::string>& names, int existing) {
     return any;
 }
 
+// Opens the output with the signals held, so that its new file is removed
+// on a signal from the moment it exists. Returns 1 when open.
+int open_guarded(const std::string& output, output_file& f) {
+    hold_interrupts();
+    int opened = open_output_file(output, f);
+    if (opened) guard_file(f.temp.c_str());
+    release_interrupts();
+    if (opened) output_to(f.fd);
+    return opened;
+}
+
+// Flushes and closes the output, then makes it the output where the run
+// wrote a join, else takes it away; a write that failed on the way, the
+// close or the replacement is reported once. Returns 1 when all of it was
+// written.
+int finish_output(const std::string& output, output_file& f, int any) {
+    int ok = close_output();
+    if (any && ok)
+        ok = commit_output_file(f, output_position());
+    else
+        abandon_output_file(f);
+    guard_file(nullptr);
+    if (!ok) std::printf("Unable to write output file: %s\n", output.c_str());
+    return ok;
+}
+
 }  // namespace
 
 int run_join(const std::string& output, const std::vector<std::string>& names) {
-    // An output that exists already is a name the census sees the same
-    // before and after it is opened, so one census serves both to find it
-    // among the inputs and to count them. One that does not exist yet is
-    // created first, and may then count as one of the names.
+    if (names.empty()) {
+        std::fprintf(stderr, "reeljoin: no input files; try 'reeljoin --help'\n");
+        return 1;
+    }
+    // The output is not touched before the census: an output that exists
+    // is found among the inputs by what stat says of it.
     struct stat existing_output;
     bool output_exists = stat(output.c_str(), &existing_output) == 0;
     // With --fit into a regular file the header's size is rewritten as
@@ -54,26 +77,23 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
     // first.
     bool regular = !output_exists || S_ISREG(existing_output.st_mode);
     int screens = fit_canvas && (center_frames || !regular);
-    census c;
-    if (output_exists) {
-        c = take_census(names, screens, &existing_output);
-        if (c.output_is_input) {
-            std::printf("Output file is also an input: %s\n", output.c_str());
-            return 1;
-        }
+    census c = take_census(names, screens, output_exists ? &existing_output : nullptr);
+    if (c.output_is_input) {
+        std::printf("Output file is also an input: %s\n", output.c_str());
+        return 1;
     }
-    if (!open_output(output.c_str())) {
+    if (c.existing == 0) return 1;
+    output_file f;
+    if (!open_guarded(output, f)) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }
-    if (!output_exists) c = take_census(names, screens, nullptr);
     if (const table_candidate* common = most_common_table(c.tables))
         set_output_table(common->table, common->entries);
     fit_width = c.width;
     fit_height = c.height;
-    int existing = c.existing;
-    int any = existing > 0 && read_inputs(names, existing);
+    int any = read_inputs(names, c.existing);
     if (any) write_out(&layout::trailer, 1);
-    int written = finish_output(output);
+    int written = finish_output(output, f, any);
     return any && written ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/driver.h"
+#include "cli/interrupt.h"
 #include "cli/name_list.h"
 #include "cli/options.h"
 
@@ -29,5 +30,6 @@ int main(int argc, char** argv) {
             std::printf("Unable to read file list: %s\n", list.c_str());
             return 1;
         }
+    handle_interrupts();
     return run_join(cl.output, cl.inputs);
 }

@@ -76,6 +76,7 @@ struct run_case {
     const char* output;        // the file the run leaves
     std::vector<int> delays;   // its frames' delays; empty: the file is empty
     int loop_count;
+    const char* errors = "";   // on standard error
 };
 void PrintTo(const run_case& c, std::ostream* os) { *os << c.name; }
 
@@ -85,7 +86,7 @@ class cli_runs : public cli, public ::testing::WithParamInterface<run_case> {};
 
 TEST_P(cli_runs, console_status_and_output) {
     const run_case& c = GetParam();
-    EXPECT_EQ(run(c.args), c.status);
+    EXPECT_EQ(run(c.args, c.errors), c.status);
     EXPECT_EQ(console, c.console);
     std::string out = dir + "/" + (c.output ? c.output : "out.gif");
     if (!c.output) {
@@ -111,22 +112,22 @@ const std::string pa = "Processing: a.gif\n", pb = "Processing: b.gif\n", pc = "
 INSTANTIATE_TEST_SUITE_P(
     runs, cli_runs,
     ::testing::Values(
-        run_case{"no_arguments", "", "", 1, "out.gif", {}, -1},
+        run_case{"no_arguments", "", "", 1, none, {}, -1, "reeljoin: no input files; try 'reeljoin --help'\n"},
         run_case{"help", "-h", usage, 0, none, {}, -1},
         run_case{"help_after_options", "-s -h a.gif", usage, 0, none, {}, -1},
         run_case{"help_after_a_name_is_a_name", "a.gif -h", pa + "Unable to open GIF file: -h\n", 0, "out.gif", {20, 20}, -1},
         run_case{"three_files", "-d 10 -e 300 a.gif b.gif c.gif", pa + pb + pc, 0, "out.gif", {10, 10, 10, 300}, 0},
         run_case{"silent", "-s -o x.gif a.gif b.gif", "", 0, "x.gif", {20, 20, 80}, 0},
         run_case{"trailing_option_is_a_name", "a.gif b.gif -s", pa + pb + "Unable to open GIF file: -s\n", 0, "out.gif", {20, 20, 80}, 0},
-        run_case{"lone_trailing_option", "-o x.gif -s", "", 1, "x.gif", {}, -1},
+        run_case{"lone_trailing_option", "-o x.gif -s", "", 1, none, {}, -1},
         run_case{"numbers_read_like_scanf", "-s -d 12abc -e xyz a.gif b.gif", "", 0, "out.gif", {12, 12, 80}, 0},
         run_case{"option_value_taken_as_is", "-d -e 3 a.gif", "Unable to open GIF file: 3\n" + pa, 0, "out.gif", {20, 20}, -1},
         run_case{"first_not_a_gif", "text.txt a.gif", pt + not_gif + pa, 0, "out.gif", {20, 20}, 0},
         run_case{"middle_not_a_gif", "a.gif text.txt b.gif", pa + pt + not_gif + pb, 0, "out.gif", {20, 20, 20}, 0},
         run_case{"last_two_not_gifs", "a.gif text.txt text.txt", pa + pt + not_gif + pt + not_gif, 0, "out.gif", {20, 20}, 0},
         run_case{"single_existing_file", "-e 99 a.gif missing.gif", pa + "Unable to open GIF file: missing.gif\n", 0, "out.gif", {20, 20}, -1},
-        run_case{"nothing_readable", "text.txt text.txt", pt + not_gif + pt + not_gif, 1, "out.gif", {}, -1},
-        run_case{"nothing_exists", "missing.gif", "", 1, "out.gif", {}, -1},
+        run_case{"nothing_readable", "text.txt text.txt", pt + not_gif + pt + not_gif, 1, none, {}, -1},
+        run_case{"nothing_exists", "missing.gif", "", 1, none, {}, -1},
         run_case{"output_unopenable", "-o nodir/x.gif a.gif", "Unable to open output file: nodir/x.gif\n", 1, none, {}, -1},
         run_case{"output_unwritable", "-s -o /dev/full a.gif b.gif", "Unable to write output file: /dev/full\n", 1, none, {}, -1},
         run_case{"output_is_an_input", "-o ./b.gif a.gif b.gif", "Output file is also an input: ./b.gif\n", 1, "b.gif", {-1}, -1},

@@ -19,14 +19,16 @@ inline std::string read_text(const std::string& path) {
 }
 
 // Runs the program with args (split by bash) in dir and puts what it
-// printed in console; nothing may go to standard error. A run that hangs
+// printed in console; standard error must hold `errors`. `setup` is shell
+// text run first (limits, traps). A run that hangs
 // is stopped after 10 seconds and reported as status 124.
-inline int run_program(const std::string& dir, const std::string& args, std::string& console) {
-    std::ofstream(dir + "/run.sh") << "exec '" REELJOIN_BIN "' " << args << "\n";
+inline int run_program(const std::string& dir, const std::string& args, std::string& console,
+                       const std::string& errors = "", const std::string& setup = "") {
+    std::ofstream(dir + "/run.sh") << setup << "\nexec '" REELJOIN_BIN "' " << args << "\n";
     std::string cmd = "cd '" + dir + "' && timeout 10 bash run.sh >console.txt 2>stderr.txt";
     int status = std::system(cmd.c_str());
     console = read_text(dir + "/console.txt");
-    EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
+    EXPECT_EQ(read_text(dir + "/stderr.txt"), errors);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -39,7 +41,7 @@ protected:
         dir = tmpl;
     }
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-    int run(const std::string& args) { return run_program(dir, args, console); }
+    int run(const std::string& args, const std::string& errors = "") { return run_program(dir, args, console, errors); }
 
     std::string dir, console;
 };
