@@ -8,7 +8,8 @@
 # by default) from a fixed seed, starting from the committed seeds alone,
 # so that the same commit always gives the same result.
 # With FUZZ_SECONDS=N: an open-ended run of N seconds from a random seed,
-# 2 seconds per input at most, that keeps the inputs it finds in
+# FUZZ_TIMEOUT seconds per input at most (10 by default: a loaded machine
+# runs slow), that keeps the inputs it finds in
 # build-fuzz/corpus for the next run. FUZZ_JOBS=J runs J such fuzzers side
 # by side, one a core, sharing that corpus; each logs to build-fuzz/fuzz-J.log.
 set -euo pipefail
@@ -40,7 +41,7 @@ if [ -z "${FUZZ_SECONDS:-}" ]; then
     jobs=1
 else
     mkdir -p build-fuzz/corpus
-    run=("$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=2 "${limits[@]}" build-fuzz/corpus fuzz/corpus)
+    run=("$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout="${FUZZ_TIMEOUT:-10}" "${limits[@]}" build-fuzz/corpus fuzz/corpus)
     jobs=${FUZZ_JOBS:-1}
 fi
 pids=()
