@@ -8,6 +8,7 @@
 
 #include "gif/gif.h"
 #include "gif/screen_scan.h"
+#include "gif/stream.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ constexpr std::size_t table_sample = 256;
 // so that its path is looked up once.
 int look_at(const char* name, bool read_header, struct stat& st, screen_header& screen, bool& has_screen) {
     has_screen = false;
+    if (names_standard_input(name)) {
+        has_screen = read_header && !ifile.stdin_taken && read_standard_screen(compact_tables, screen);
+        return fstat(STDIN_FILENO, &st) == 0;
+    }
     if (!read_header) return stat(name, &st) == 0;
     int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return stat(name, &st) == 0;  // it may exist and still not open

@@ -35,8 +35,15 @@ int read_inputs(const std::vector<std::string>& names, int existing) {
 }
 
 // Opens the output with the signals held, so that its new file is removed
-// on a signal from the moment it exists. Returns 1 when open.
-int open_guarded(const std::string& output, output_file& f) {
+// on a signal from the moment it exists; an output already open (standard
+// output) is taken as it is. Returns 1 when open.
+int open_guarded(const std::string& output, int output_fd, output_file& f) {
+    if (output_fd >= 0) {
+        f = output_file{};
+        f.fd = output_fd;
+        output_to(f.fd);
+        return 1;
+    }
     hold_interrupts();
     int opened = open_output_file(output, f);
     if (opened) guard_file(f.temp.c_str());
@@ -62,7 +69,7 @@ int finish_output(const std::string& output, output_file& f, int any) {
 
 }  // namespace
 
-int run_join(const std::string& output, const std::vector<std::string>& names) {
+int run_join(const std::string& output, const std::vector<std::string>& names, int output_fd) {
     if (names.empty()) {
         std::fprintf(stderr, "reeljoin: no input files; try 'reeljoin --help'\n");
         return 1;
@@ -70,7 +77,8 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
     // The output is not touched before the census: an output that exists
     // is found among the inputs by what stat says of it.
     struct stat existing_output;
-    bool output_exists = stat(output.c_str(), &existing_output) == 0;
+    bool output_exists = output_fd >= 0 ? fstat(output_fd, &existing_output) == 0
+                                        : stat(output.c_str(), &existing_output) == 0;
     // With --fit into a regular file the header's size is rewritten as
     // larger inputs come; centring must know the canvas before the first
     // frame, and a pipe cannot be rewritten, so those read every header
@@ -84,7 +92,7 @@ int run_join(const std::string& output, const std::vector<std::string>& names) {
     }
     if (c.existing == 0) return 1;
     output_file f;
-    if (!open_guarded(output, f)) {
+    if (!open_guarded(output, output_fd, f)) {
         std::printf("Unable to open output file: %s\n", output.c_str());
         return 1;
     }

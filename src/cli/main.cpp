@@ -1,5 +1,7 @@
 // reeljoin: joins GIF files into one animated GIF that loops for ever,
 // copying every image's compressed data through unchanged.
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "cli/driver.h"
@@ -7,8 +9,24 @@
 #include "cli/name_list.h"
 #include "cli/options.h"
 
+namespace {
+
+// With -o - the animation goes to standard output, so every message goes
+// to standard error: descriptor 1 becomes standard error, and the
+// animation's descriptor is returned.
+int take_standard_output() {
+    int fd = dup(STDOUT_FILENO);
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    return fd;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     command_line cl = parse_options(argc, argv);
+    bool to_stdout = cl.output == "-";
+    bool terminal = to_stdout && isatty(STDOUT_FILENO);
+    int output_fd = to_stdout ? take_standard_output() : -1;
     if (!cl.unknown.empty()) {
         std::printf("Unknown option: %s\n", cl.unknown.c_str());
         return 1;
@@ -30,6 +48,10 @@ int main(int argc, char** argv) {
             std::printf("Unable to read file list: %s\n", list.c_str());
             return 1;
         }
+    if (terminal) {
+        std::printf("reeljoin: standard output is a terminal; redirect it, or name a file with -o\n");
+        return 1;
+    }
     handle_interrupts();
-    return run_join(cl.output, cl.inputs);
+    return run_join(cl.output, cl.inputs, output_fd);
 }

@@ -151,6 +151,7 @@ void canvas_before_frame(const placed_frame& f, const std::uint8_t* control) {
     canvas.last.present = true;
     canvas.last.at = output_position();
     std::memcpy(canvas.last.control, control, frame_control_size);
+    release_output(canvas.last.at);  // nothing before this frame changes again
 }
 
 void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {

@@ -17,3 +17,7 @@ struct screen_header {
 // (signature, screen descriptor and global table whole). Returns 0 for any
 // other.
 int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& screen);
+
+// The same from standard input, whose header is read ahead and kept for
+// the pass that reads it.
+int read_standard_screen(int with_table, screen_header& screen);

@@ -39,18 +39,39 @@ int read_more() {
 // to reads as empty, and its first block is read at once: a directory,
 // which opens but does not read, is refused like a file that does not open.
 int open_input(const char* path) {
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    bool standard = names_standard_input(path);
+    if (standard && ifile.stdin_taken) return 0;
+    int fd = standard ? ::dup(STDIN_FILENO) : ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return 0;
     ifile.fd = fd;
     ifile.pos = ifile.end = 0;
     ifile.at_end = false;
     ifile.reads = 0;
+    if (standard) {
+        ifile.stdin_taken = true;
+        std::memcpy(ifile.buf, ifile.stdin_header, ifile.stdin_kept);
+        ifile.end = ifile.stdin_kept;
+        if (ifile.end == 0) read_more();
+        return 1;
+    }
     if (read_more() == EISDIR) {
         close_input();
         return 0;
     }
     return 1;
 }
+
+std::size_t read_standard_input_ahead(std::size_t n) {
+    while (ifile.stdin_kept < n && !ifile.stdin_taken) {
+        ssize_t got = ::read(STDIN_FILENO, ifile.stdin_header + ifile.stdin_kept, n - ifile.stdin_kept);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        ifile.stdin_kept += static_cast<std::size_t>(got);
+    }
+    return ifile.stdin_kept;
+}
+
+void take_standard_input() { ifile.stdin_taken = true; }
 
 void close_input() {
     if (ifile.fd >= 0) ::close(ifile.fd);

@@ -13,18 +13,36 @@ extern std::uint8_t data[data_capacity];     // shared I/O buffer
 // The input file, read a block at a time. Bytes [pos, end) of buf have been
 // read and not yet taken.
 constexpr std::size_t input_block_size = 128 * 1024;
+// The input named "-" is standard input, which can be read once: its
+// header may be read before the join, and is then kept for the pass.
+constexpr std::size_t kept_header_capacity = 13 + 3 * 256;
 struct input_stream {
     int fd = -1;
     std::size_t pos = 0, end = 0;
     bool at_end = false;  // the file has no more bytes, or a read failed
     std::uint64_t reads = 0;  // read calls since the file was opened
+    bool stdin_taken = false;  // standard input was read to its end, or is being read
+    std::size_t stdin_kept = 0;  // bytes of its start read ahead, in stdin_header
+    std::uint8_t stdin_header[kept_header_capacity];
     std::uint8_t buf[input_block_size];
 };
 extern input_stream ifile;  // open for one call of gif_read
 
-// Opens path as ifile. Directories are refused; a FIFO does not wait for a
-// writer (without one it reads as empty). Returns 1 when open.
+// Whether the name stands for standard input.
+inline bool names_standard_input(const char* path) { return path[0] == '-' && path[1] == '\0'; }
+
+// Opens path as ifile; "-" opens standard input, once. Directories are
+// refused; a FIFO does not wait for a writer (without one it reads as
+// empty). Returns 1 when open.
 int open_input(const char* path);
+
+// Reads the first n bytes of standard input ahead, keeping them for the
+// pass that opens it (more than were kept already; n at most
+// kept_header_capacity). Returns the bytes kept, fewer where it ends first.
+std::size_t read_standard_input_ahead(std::size_t n);
+
+// Standard input was used for something else (a list of names).
+void take_standard_input();
 void close_input();
 
 // Makes at least n bytes (n <= input_block_size) wait in ifile.buf, unless
