@@ -37,6 +37,7 @@
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
 #include "gif/output_table.h"
+#include "gif/run.h"
 #include "gif/run_code.h"
 #include "gif_decode.h"
 #include "gif_play.h"
@@ -95,6 +96,7 @@ struct workspace {
     std::FILE* out = nullptr;
     int watch = -1;
     testgif::saved_colours saved;  // what the program holds after the last pass
+    join_run* run = nullptr;       // one for every pass: its saved colours carry over, as the model's do
 };
 
 std::string scratch_root() {
@@ -182,13 +184,14 @@ void setup() {
               inotify_add_watch(ws->watch, ws->intact.c_str(), change_events) >= 0,
           "cannot watch the inputs");
 
-    verb = 0;
-    loop_delay = frame_delay;
-    loop_end_delay = last_delay;
+    ws->run = new join_run;
+    ws->run->settings.verb = 0;
+    ws->run->settings.loop_delay = frame_delay;
+    ws->run->settings.loop_end_delay = last_delay;
     // One pass of the intact file leaves its table as the saved colours.
-    output_to(dup(fileno(ws->out)));
-    gif_read(1, ws->intact.c_str());
-    close_output();
+    output_to(ws->run->out, dup(fileno(ws->out)));
+    gif_read(*ws->run, 1, ws->intact.c_str());
+    close_output(ws->run->out);
     ws->saved = ws->intact_scan.global_table;
 }
 
@@ -350,7 +353,7 @@ struct run {
     run(const char* n, const testgif::scanned_file& f) : name(n), fuzzed(f) {
         CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0,
               "cannot empty the output");
-        output_to(dup(fileno(ws->out)));
+        output_to(ws->run->out, dup(fileno(ws->out)));
     }
 
     // Reads one file; returns the pass's result.
@@ -358,7 +361,7 @@ struct run {
         const testgif::scanned_file& f = is_fuzzed ? fuzzed : ws->intact_scan;
         const std::string& path = is_fuzzed ? ws->input : ws->intact;
         clear_console();
-        int result = gif_read(role, path.c_str());
+        int result = gif_read(*ws->run, role, path.c_str());
         std::string console = console_text();
         CHECK(result == (f.is_gif ? 1 : 0), "%s: %s file in role %d returned %d", name,
               is_fuzzed ? "fuzzed" : "intact", role, result);
@@ -372,10 +375,10 @@ struct run {
 
     void finish() {
         if (!expected.empty()) {
-            write_out(&layout::trailer, 1);
+            write_out(ws->run->out, &layout::trailer, 1);
             expected.push_back(0x3B);
         }
-        CHECK(close_output(), "%s: the output could not be written", name);
+        CHECK(close_output(ws->run->out), "%s: the output could not be written", name);
         out = read_back(fileno(ws->out));
         std::string diff = differences_from_model(out, expected);
         if (!diff.empty()) {
@@ -487,32 +490,32 @@ struct named_file {
 // screens is 0, grows in the header as the files come.
 bytes join_with_long_options(const named_file& first, const named_file& second, int screens) {
     CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
-    census c = take_census({first.path, second.path}, screens, nullptr);
-    fit_width = c.width;
-    fit_height = c.height;
+    census c = take_census(*ws->run, {first.path, second.path}, screens, nullptr);
+    ws->run->fit_width = c.width;
+    ws->run->fit_height = c.height;
     const table_candidate* common = most_common_table(c.tables);
-    set_output_table(common ? common->table : nullptr, common ? common->entries : 0);
-    output_to(dup(fileno(ws->out)));
-    int read = gif_read(role_first, first.path.c_str());
+    set_output_table(ws->run->table, common ? common->table : nullptr, common ? common->entries : 0);
+    output_to(ws->run->out, dup(fileno(ws->out)));
+    int read = gif_read(*ws->run, role_first, first.path.c_str());
     testgif::expected_pass(first.scan, role_first, frame_delay, ws->saved);
     int role = read ? role_last : role_first;
-    read |= gif_read(role, second.path.c_str());
+    read |= gif_read(*ws->run, role, second.path.c_str());
     testgif::expected_pass(second.scan, role, last_delay, ws->saved);
-    if (read) write_out(&layout::trailer, 1);
-    CHECK(close_output(), "the output could not be written");
+    if (read) write_out(ws->run->out, &layout::trailer, 1);
+    CHECK(close_output(ws->run->out), "the output could not be written");
     return read_back(fileno(ws->out));
 }
 
 void check_long_options(const bytes& input, const testgif::scanned_file& scan, bool fuzzed_first) {
     bool centre = input.size() % 2;
-    keep_delays = fit_canvas = compact_tables = 1;
-    center_frames = centre;
+    ws->run->settings.keep_delays = ws->run->settings.fit_canvas = ws->run->settings.compact_tables = 1;
+    ws->run->settings.center_frames = centre;
     const char* order = fuzzed_first ? "fuzzed first" : "intact first";
     named_file fuzzed{ws->input, scan}, intact{ws->intact, ws->intact_scan};
     int screens = centre || input.size() % 4 == 0;
     bytes out = fuzzed_first ? join_with_long_options(fuzzed, intact, screens)
                              : join_with_long_options(intact, fuzzed, screens);
-    keep_delays = fit_canvas = center_frames = compact_tables = 0;
+    ws->run->settings.keep_delays = ws->run->settings.fit_canvas = ws->run->settings.center_frames = ws->run->settings.compact_tables = 0;
 
     // Every image of both files, in order, with its data as it was; a
     // clear frame at most between the two.

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "gif/gif.h"
 #include "gif/image_data.h"
 #include "gif/lzw_walker.h"
+#include "gif/run.h"
 #include "gif/stream.h"
 #include "gif_scan.h"
 #include "gif_writer.h"
@@ -96,17 +98,19 @@ void pass_through(benchmark::State& state, const stream_set& s) {
     bytes file;
     for (const image_stream& im : s.images) file.insert(file.end(), im.blocks.begin(), im.blocks.end());
     testgif::write_file(path, file);
-    output_to(::open("/dev/null", O_WRONLY));
-    release_output(UINT64_MAX);  // nothing is held back: every byte may go at once
+    auto run = std::make_unique<join_run>();
+    join_run& r = *run;
+    output_to(r.out, ::open("/dev/null", O_WRONLY));
+    release_output(r.out, UINT64_MAX);  // nothing is held back: every byte may go at once
     for (auto _ : state) {
-        if (!open_input(path.c_str())) {
+        if (!open_input(r.in, path.c_str())) {
             state.SkipWithError("cannot open the stream file");
             break;
         }
-        for (const image_stream& im : s.images) benchmark::DoNotOptimize(image_data_copy(im.code_size));
-        close_input();
+        for (const image_stream& im : s.images) benchmark::DoNotOptimize(image_data_copy(r.io(), im.code_size));
+        close_input(r.in);
     }
-    close_output();
+    close_output(r.out);
     std::remove(path.c_str());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }

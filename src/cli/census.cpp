@@ -8,6 +8,7 @@
 
 #include "gif/gif.h"
 #include "gif/screen_scan.h"
+#include "gif/run.h"
 #include "gif/stream.h"
 
 namespace {
@@ -20,10 +21,11 @@ constexpr std::size_t table_sample = 256;
 // screen in its header, where it is a regular file that reads as a GIF
 // (has_screen). Such a name is opened and examined through its descriptor,
 // so that its path is looked up once.
-int look_at(const char* name, bool read_header, struct stat& st, screen_header& screen, bool& has_screen) {
+int look_at(join_run& r, const char* name, bool read_header, struct stat& st, screen_header& screen, bool& has_screen) {
+    int compact_tables = r.settings.compact_tables;
     has_screen = false;
     if (names_standard_input(name)) {
-        has_screen = read_header && !ifile.stdin_taken && read_standard_screen(compact_tables, screen);
+        has_screen = read_header && !r.in.stdin_taken && read_standard_screen(r.in, compact_tables, screen);
         return fstat(STDIN_FILENO, &st) == 0;
     }
     if (!read_header) return stat(name, &st) == 0;
@@ -38,7 +40,8 @@ int look_at(const char* name, bool read_header, struct stat& st, screen_header& 
 
 }  // namespace
 
-census take_census(const std::vector<std::string>& names, int screens, const struct stat* output) {
+census take_census(join_run& r, const std::vector<std::string>& names, int screens, const struct stat* output) {
+    int compact_tables = r.settings.compact_tables;
     census c;
     struct stat st;
     screen_header screen;
@@ -48,7 +51,7 @@ census take_census(const std::vector<std::string>& names, int screens, const str
     std::size_t stride = screens ? 1 : std::max<std::size_t>(1, names.size() / table_sample);
     for (std::size_t i = 0; i < names.size(); ++i) {
         bool has_screen;
-        if (!look_at(names[i].c_str(), screens || (compact_tables && i % stride == 0), st, screen, has_screen))
+        if (!look_at(r, names[i].c_str(), screens || (compact_tables && i % stride == 0), st, screen, has_screen))
             continue;
         ++c.existing;
         if (output && st.st_dev == output->st_dev && st.st_ino == output->st_ino) c.output_is_input = 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/table_choice.h"
+#include "gif/run.h"
 
 struct census {
     int existing = 0;           // names that exist (anything stat can see counts)
@@ -20,5 +21,7 @@ struct census {
 // screen width and height, and with compact_tables it counts the global
 // tables (of every file with screens, else of a few hundred spread over the
 // list), among the regular files that read as GIFs, from their headers
-// alone (pipes and devices can be read only once).
-census take_census(const std::vector<std::string>& names, int screens, const struct stat* output);
+// alone (pipes and devices can be read only once; standard input's header
+// is read ahead into the run's input and kept). The run's settings say
+// whether tables are counted.
+census take_census(join_run& r, const std::vector<std::string>& names, int screens, const struct stat* output);

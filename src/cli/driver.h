@@ -4,6 +4,16 @@
 #include <string>
 #include <vector>
 
-// Joins the named files into the output, or into output_fd where it is
-// open already (standard output); returns the exit status.
-int run_join(const std::string& output, const std::vector<std::string>& names, int output_fd = -1);
+#include "gif/gif.h"
+
+// A join as the command line asks for it.
+struct join_request {
+    std::string output;              // the output's name
+    int output_fd = -1;              // where it is open already (standard output)
+    std::vector<std::string> names;  // the inputs
+    join_settings settings;
+    bool stdin_taken = false;        // standard input gave a list of names
+};
+
+// Joins the named files into the output; returns the exit status.
+int run_join(const join_request& q);

@@ -53,5 +53,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     handle_interrupts();
-    return run_join(cl.output, cl.inputs, output_fd);
+    join_request q;
+    q.output = cl.output;
+    q.output_fd = output_fd;
+    q.names = cl.inputs;
+    q.settings = cl.settings;
+    for (const std::string& list : cl.lists) q.stdin_taken |= list == "-";
+    return run_join(q);
 }

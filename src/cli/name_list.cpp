@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "gif/stream.h"
-
 namespace {
 
 constexpr std::size_t block_size = 64 * 1024;
@@ -20,7 +18,6 @@ void take_name(std::string& line, std::vector<std::string>& names) {
 }  // namespace
 
 int read_name_list(const std::string& path, std::vector<std::string>& names) {
-    if (path == "-") take_standard_input();
     int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     char block[block_size];

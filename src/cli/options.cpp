@@ -26,12 +26,12 @@ int is(const char* arg, const char* option) { return std::strcmp(arg, option) ==
 int is_long_option(const char* arg) { return std::strncmp(arg, "--", 2) == 0; }
 
 // Reads a loop count: decimal digits only, 0 to 65535.
-int read_loop_count(const char* text) {
+int read_loop_count(const char* text, join_settings& s) {
     char* end = nullptr;
     unsigned long n = std::strtoul(text, &end, 10);
     if (end == text || *end || !std::isdigit(static_cast<unsigned char>(*text)) || n > 0xFFFF) return 0;
-    loop_count = static_cast<int>(n);
-    loop_mode = loop_given;
+    s.loop_count = static_cast<int>(n);
+    s.loop_mode = loop_given;
     return 1;
 }
 
@@ -44,17 +44,17 @@ struct long_option {
     const char* usage;  // its line in the long usage text
 };
 const long_option long_options[] = {
-    {"--keep-delays", 0, [](const char*, command_line&) { return keep_delays = 1; },
+    {"--keep-delays", 0, [](const char*, command_line& cl) { return cl.settings.keep_delays = 1; },
      "      --keep-delays   - Each frame keeps its own delay instead of -d/-e"},
-    {"--fit", 0, [](const char*, command_line&) { return fit_canvas = 1; },
+    {"--fit", 0, [](const char*, command_line& cl) { return cl.settings.fit_canvas = 1; },
      "      --fit           - Canvas fits every file; each file starts on a clear one"},
-    {"--center", 0, [](const char*, command_line&) { return fit_canvas = center_frames = 1; },
+    {"--center", 0, [](const char*, command_line& cl) { return cl.settings.fit_canvas = cl.settings.center_frames = 1; },
      "      --center        - As --fit, with each file centred on the canvas"},
-    {"--compact", 0, [](const char*, command_line&) { return compact_tables = 1; },
+    {"--compact", 0, [](const char*, command_line& cl) { return cl.settings.compact_tables = 1; },
      "      --compact       - No colour table where the global one holds the same"},
-    {"--loop", 1, [](const char* value, command_line&) { return read_loop_count(value); },
+    {"--loop", 1, [](const char* value, command_line& cl) { return read_loop_count(value, cl.settings); },
      "      --loop=N        - Repeat N times after the first play (0: for ever)"},
-    {"--no-loop", 0, [](const char*, command_line&) { return (loop_mode = loop_none), 1; },
+    {"--no-loop", 0, [](const char*, command_line& cl) { return (cl.settings.loop_mode = loop_none), 1; },
      "      --no-loop       - No looping: the animation plays once"},
     {"--files-from", 1, [](const char* value, command_line& cl) { return cl.lists.emplace_back(value), 1; },
      "      --files-from=FILE - More file names from FILE, one a line (-: standard input)"},
@@ -104,12 +104,12 @@ int apply_short_option(int i, int argc, char** argv, command_line& cl) {
     if (i + 1 >= argc) return 0;
     const char* arg = argv[i];
     if (is(arg, "-s")) {
-        verb = 0;
+        cl.settings.verb = 0;
         return 1;
     }
     if (is(arg, "-o")) cl.output = argv[i + 1];
-    else if (is(arg, "-d")) read_number(argv[i + 1], loop_delay);
-    else if (is(arg, "-e")) read_number(argv[i + 1], loop_end_delay);
+    else if (is(arg, "-d")) read_number(argv[i + 1], cl.settings.loop_delay);
+    else if (is(arg, "-e")) read_number(argv[i + 1], cl.settings.loop_end_delay);
     else return 0;
     return 2;
 }

@@ -1,10 +1,13 @@
-// The command line: options into the run settings, and the usage text.
+// The command line: options into a join's settings, and the usage text.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "gif/gif.h"
+
 struct command_line {
+    join_settings settings;           // what the options set
     int help = 0;                     // -h was seen: print the usage text
     int long_help = 0;                // --help: the usage text and the long options
     int version = 0;                  // --version
@@ -15,7 +18,7 @@ struct command_line {
     std::string invalid;              // a long option whose value is missing or wrong
 };
 
-// Reads the command line from argv[1] on into the run settings.
+// Reads the command line from argv[1] on.
 // Short options (-s, -o, -d, -e, -h) end at the first argument that is not
 // one, and one standing last is taken as a name, except -h; the value of
 // -o, -d or -e is taken whatever it looks like. Long options (--NAME) are

@@ -30,8 +30,9 @@ bool blank_fits(const blank_data& b, std::uint64_t pixels, std::uint64_t data_by
     return run_size(b.code_size, pixels, allowed) <= allowed;
 }
 
-void write_blank_data(const blank_data& b, std::uint64_t pixels) {
+void write_blank_data(output_stream& o, const blank_data& b, std::uint64_t pixels) {
     code_sink sink;
+    sink.out = &o;
     encode_run(b.code_size, b.code_size + 1, b.index, pixels, sink);
-    write_out(&block_terminator, 1);
+    write_out(o, &block_terminator, 1);
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "gif/output.h"
+
 // Whether browsers decode frames of this minimum code size.
 bool browsers_decode(int code_size);
 
@@ -25,4 +27,4 @@ blank_data make_blank(std::uint8_t* control);
 bool blank_fits(const blank_data& b, std::uint64_t pixels, std::uint64_t data_bytes);
 
 // Writes `pixels` of blank data and the terminator.
-void write_blank_data(const blank_data& b, std::uint64_t pixels);
+void write_blank_data(output_stream& o, const blank_data& b, std::uint64_t pixels);

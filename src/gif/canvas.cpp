@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "gif/clear_frame.h"
-#include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
 #include "gif/output.h"
@@ -12,13 +11,6 @@
 namespace {
 
 using namespace layout;
-
-// A region of the canvas, [x0, x1) x [y0, y1).
-struct box {
-    std::int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool empty() const { return x0 >= x1 || y0 >= y1; }
-    bool contains(const box& b) const { return x0 <= b.x0 && y0 <= b.y0 && x1 >= b.x1 && y1 >= b.y1; }
-};
 
 // Viewers show delays of 0 and 1 hundredth as 10; from 2 on, as they are.
 constexpr int shortest_shown_delay = 2;
@@ -30,21 +22,6 @@ constexpr int clear_delay = shortest_shown_delay;
 // output grow by megabytes.
 constexpr std::uint64_t clear_allowance = 16 * 1024;
 
-struct last_frame {
-    bool present = false;
-    bool covers_earlier = false;  // a file's first frame that hides, uncleared, what earlier files drew
-    std::uint64_t at = 0;  // output position of its control block
-    std::uint8_t control[frame_control_size];
-};
-
-struct canvas_state {
-    int width = 0, height = 0;
-    std::uint64_t screen_at = 0;   // output position of the header's screen descriptor
-    box drawn;                    // what the frames since the last clear may have drawn
-    std::uint64_t drawn_data = 0;  // their image data bytes
-    bool file_start = false;      // the next frame is a file's first
-    last_frame last;
-} canvas;
 
 // The part of the frame's rectangle, `height` rows of it, that a canvas
 // could show. It is cut at the largest canvas there can be, not at this
@@ -69,30 +46,30 @@ std::int64_t reachable_rows(const placed_frame& f, std::uint64_t data_bytes) {
 
 // The first frame of a file hides everything earlier files drew when it
 // is opaque, covers it all and does not put it back afterwards.
-bool hides_drawn(const placed_frame& f, const std::uint8_t* control) {
+bool hides_drawn(canvas_state& c, const placed_frame& f, const std::uint8_t* control) {
     std::uint8_t packed = control[frame_control_packed];
     int disposal = (packed & control_disposal) >> control_disposal_shift;
     return !(packed & control_transparent) && disposal != disposal_restore &&
-           shown_part(f, f.height).contains(canvas.drawn);
+           shown_part(f, f.height).contains(c.drawn);
 }
 
 // Takes the clear frame's time out of the last frame, which keeps its
 // picture on the canvas (disposal 1) until the clear frame clears it. A
 // frame shown for less than twice the clear frame's time keeps its own.
-void make_room_for_clear() {
-    if (!canvas.last.present) return;
-    std::uint8_t* control = canvas.last.control;
+void make_room_for_clear(canvas_state& c) {
+    if (!c.last.present) return;
+    std::uint8_t* control = c.last.control;
     control[frame_control_packed] = static_cast<std::uint8_t>(
         (control[frame_control_packed] & ~control_disposal) | disposal_keep << control_disposal_shift);
     int delay = get_u16(control + frame_control_delay);
     int shown = delay < shortest_shown_delay ? slow_shown_delay : delay;
     if (shown >= 2 * clear_delay) put_u16(control + frame_control_delay, shown - clear_delay);
-    rewrite_output(canvas.last.at, control, frame_control_size);
+    rewrite_output(*c.out, c.last.at, control, frame_control_size);
 }
 
-bool affordable(const box& d) {
+bool affordable(canvas_state& c, const box& d) {
     std::uint64_t pixels = static_cast<std::uint64_t>((d.x1 - d.x0) * (d.y1 - d.y0));
-    std::uint64_t allowed = canvas.drawn_data + clear_allowance;
+    std::uint64_t allowed = c.drawn_data + clear_allowance;
     return clear_frame_size(pixels, allowed) <= allowed;
 }
 
@@ -100,80 +77,82 @@ bool affordable(const box& d) {
 // region is too large to clear whole (a frame far outside every screen
 // stretches it to what no viewer shows), the part on the canvas as it is
 // now is cleared: that is what the next file could show.
-void clear_drawn() {
-    box d = canvas.drawn;
-    if (!affordable(d)) {
-        d.x1 = std::min<std::int64_t>(d.x1, canvas.width);
-        d.y1 = std::min<std::int64_t>(d.y1, canvas.height);
+void clear_drawn(canvas_state& c) {
+    box d = c.drawn;
+    if (!affordable(c, d)) {
+        d.x1 = std::min<std::int64_t>(d.x1, c.width);
+        d.y1 = std::min<std::int64_t>(d.y1, c.height);
     }
-    if (!d.empty() && affordable(d)) {
-        make_room_for_clear();
-        write_clear_frame({static_cast<int>(d.x0), static_cast<int>(d.y0), static_cast<int>(d.x1 - d.x0),
+    if (!d.empty() && affordable(c, d)) {
+        make_room_for_clear(c);
+        write_clear_frame(*c.out, {static_cast<int>(d.x0), static_cast<int>(d.y0), static_cast<int>(d.x1 - d.x0),
                            static_cast<int>(d.y1 - d.y0)},
                           clear_delay);
     }
-    canvas.drawn = box{};
-    canvas.drawn_data = 0;
+    c.drawn = box{};
+    c.drawn_data = 0;
 }
 
 }  // namespace
 
-void canvas_open(int width, int height, std::uint64_t screen_at) {
-    canvas = canvas_state{};
-    canvas.width = width;
-    canvas.height = height;
-    canvas.screen_at = screen_at;
+void canvas_open(canvas_state& c, output_stream& out, bool fit, int width, int height, std::uint64_t screen_at) {
+    c = canvas_state{};
+    c.out = &out;
+    c.fit = fit;
+    c.width = width;
+    c.height = height;
+    c.screen_at = screen_at;
 }
 
-void canvas_include(int width, int height) {
-    if (width <= canvas.width && height <= canvas.height) return;
+void canvas_include(canvas_state& c, int width, int height) {
+    if (width <= c.width && height <= c.height) return;
     std::uint8_t size[screen_height + 2];
-    put_u16(size + screen_width, std::max(width, canvas.width));
-    put_u16(size + screen_height, std::max(height, canvas.height));
-    if (!rewrite_output(canvas.screen_at, size, sizeof size)) return;
-    canvas.width = get_u16(size + screen_width);
-    canvas.height = get_u16(size + screen_height);
+    put_u16(size + screen_width, std::max(width, c.width));
+    put_u16(size + screen_height, std::max(height, c.height));
+    if (!rewrite_output(*c.out, c.screen_at, size, sizeof size)) return;
+    c.width = get_u16(size + screen_width);
+    c.height = get_u16(size + screen_height);
 }
 
-int canvas_width() { return canvas.width; }
-int canvas_height() { return canvas.height; }
+int canvas_width(canvas_state& c) { return c.width; }
+int canvas_height(canvas_state& c) { return c.height; }
 
-void canvas_next_file() { canvas.file_start = true; }
+void canvas_next_file(canvas_state& c) { c.file_start = true; }
 
-void canvas_before_frame(const placed_frame& f, const std::uint8_t* control) {
+void canvas_before_frame(canvas_state& c, const placed_frame& f, const std::uint8_t* control) {
     bool covers = false;
-    if (canvas.file_start && fit_canvas && !canvas.drawn.empty()) {
-        covers = hides_drawn(f, control);
-        if (!covers) clear_drawn();
+    if (c.file_start && c.fit && !c.drawn.empty()) {
+        covers = hides_drawn(c, f, control);
+        if (!covers) clear_drawn(c);
     }
-    canvas.file_start = false;
-    canvas.last.covers_earlier = covers;
-    canvas.last.present = true;
-    canvas.last.at = output_position();
-    std::memcpy(canvas.last.control, control, frame_control_size);
-    release_output(canvas.last.at);  // nothing before this frame changes again
+    c.file_start = false;
+    c.last.covers_earlier = covers;
+    c.last.present = true;
+    c.last.at = output_position(*c.out);
+    std::memcpy(c.last.control, control, frame_control_size);
+    release_output(*c.out, c.last.at);  // nothing before this frame changes again
 }
 
-void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes) {
-    if (!fit_canvas) return;
+void canvas_after_frame(canvas_state& c, const placed_frame& f, std::uint64_t data_bytes) {
+    if (!c.fit) return;
     box b = shown_part(f, reachable_rows(f, data_bytes));
     if (b.empty()) return;
-    box& d = canvas.drawn;
+    box& d = c.drawn;
     d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};
-    canvas.drawn_data += data_bytes;
+    c.drawn_data += data_bytes;
 }
 
-int canvas_last_covers_earlier() { return canvas.last.present && canvas.last.covers_earlier; }
+int canvas_last_covers_earlier(canvas_state& c) { return c.last.present && c.last.covers_earlier; }
 
-void canvas_make_last_transparent(int index) {
-    if (!canvas.last.present) return;
-    canvas.last.control[frame_control_packed] |= control_transparent;
-    canvas.last.control[frame_control_index] = static_cast<std::uint8_t>(index);
-    rewrite_output(canvas.last.at, canvas.last.control, frame_control_size);
+void canvas_make_last_transparent(canvas_state& c, int index) {
+    if (!c.last.present) return;
+    c.last.control[frame_control_packed] |= control_transparent;
+    c.last.control[frame_control_index] = static_cast<std::uint8_t>(index);
+    rewrite_output(*c.out, c.last.at, c.last.control, frame_control_size);
 }
 
-void retime_last_frame(int delay) {
-    if (!canvas.last.present) return;
-    put_u16(canvas.last.control + frame_control_delay, delay);
-    rewrite_output(canvas.last.at + frame_control_delay, canvas.last.control + frame_control_delay, 2);
+void retime_last_frame(canvas_state& c, int delay) {
+    if (!c.last.present) return;
+    put_u16(c.last.control + frame_control_delay, delay);
+    rewrite_output(*c.out, c.last.at + frame_control_delay, c.last.control + frame_control_delay, 2);
 }

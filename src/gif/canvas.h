@@ -7,6 +7,36 @@
 
 #include <cstdint>
 
+#include "gif/layout.h"
+#include "gif/output.h"
+
+// A region of the canvas, [x0, x1) x [y0, y1).
+struct box {
+    std::int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    bool contains(const box& b) const { return x0 <= b.x0 && y0 <= b.y0 && x1 >= b.x1 && y1 >= b.y1; }
+};
+
+struct last_frame {
+    bool present = false;
+    bool covers_earlier = false;  // a file's first frame that hides, uncleared, what earlier files drew
+    std::uint64_t at = 0;  // output position of its control block
+    std::uint8_t control[layout::frame_control_size];
+};
+
+// The canvas as a run keeps it.
+struct canvas_state {
+    output_stream* out = nullptr;  // the run's output
+    bool fit = false;              // the run's fit_canvas
+    int width = 0, height = 0;
+    std::uint64_t screen_at = 0;   // output position of the header's screen descriptor
+    box drawn;                    // what the frames since the last clear may have drawn
+    std::uint64_t drawn_data = 0;  // their image data bytes
+    bool file_start = false;      // the next frame is a file's first
+    last_frame last;
+};
+
+
 // A frame as it goes out: its position on the canvas (after any move) and
 // what bounds the pixels it can draw.
 struct placed_frame {
@@ -17,32 +47,33 @@ struct placed_frame {
 
 // The header is written, its screen descriptor at output position
 // screen_at: the canvas has this size and nothing on it.
-void canvas_open(int width, int height, std::uint64_t screen_at);
+// `fit` is the run's fit_canvas.
+void canvas_open(canvas_state& c, output_stream& out, bool fit, int width, int height, std::uint64_t screen_at);
 
 // With fit_canvas, makes the canvas as large as a file's screen, rewriting
 // the size in the header already written, where the output still allows.
-void canvas_include(int width, int height);
-int canvas_width();
-int canvas_height();
+void canvas_include(canvas_state& c, int width, int height);
+int canvas_width(canvas_state& c);
+int canvas_height(canvas_state& c);
 
 // A file begins: its first frame must not show anything of earlier files.
-void canvas_next_file();
+void canvas_next_file(canvas_state& c);
 
 // Called just before a frame's control block is written, with its 8 bytes.
 // Writes a clear frame first when earlier files drew something the frame
 // would not cover, and takes that frame's time out of the last frame's.
-void canvas_before_frame(const placed_frame& f, const std::uint8_t* control);
+void canvas_before_frame(canvas_state& c, const placed_frame& f, const std::uint8_t* control);
 
 // Called once the frame's image data, data_bytes of it, has been copied.
-void canvas_after_frame(const placed_frame& f, std::uint64_t data_bytes);
+void canvas_after_frame(canvas_state& c, const placed_frame& f, std::uint64_t data_bytes);
 
 // Whether the last frame written is a file's first that earlier files' drawing
 // was left under, uncleared, because the frame hides it all.
-int canvas_last_covers_earlier();
+int canvas_last_covers_earlier(canvas_state& c);
 
 // Makes the last frame written show its pixels of `index` as transparent,
 // where the output still allows.
-void canvas_make_last_transparent(int index);
+void canvas_make_last_transparent(canvas_state& c, int index);
 
 // Gives the last frame written a new delay, where the output still allows.
-void retime_last_frame(int delay);
+void retime_last_frame(canvas_state& c, int delay);

@@ -22,7 +22,7 @@ std::uint64_t clear_frame_size(std::uint64_t pixels, std::uint64_t limit) {
     return head_size + run_size(run_code_size, pixels, limit) + 1;
 }
 
-void write_clear_frame(const clear_area& area, int delay) {
+void write_clear_frame(output_stream& o, const clear_area& area, int delay) {
     std::uint8_t head[head_size] = {};
     std::memcpy(head, frame_control_template, frame_control_size);
     head[frame_control_packed] = disposal_clear << control_disposal_shift | control_transparent;
@@ -35,8 +35,9 @@ void write_clear_frame(const clear_area& area, int delay) {
     put_u16(desc + 1 + image_height, area.height);
     desc[1 + image_packed] = table_flag;  // a local table of two entries, both black
     head[head_size - 1] = run_code_size;
-    write_out(head, head_size);
+    write_out(o, head, head_size);
     code_sink sink;
+    sink.out = &o;
     encode_run(run_code_size, run_code_size + 1, 0, std::uint64_t(area.width) * std::uint64_t(area.height), sink);
-    write_out(&block_terminator, 1);
+    write_out(o, &block_terminator, 1);
 }

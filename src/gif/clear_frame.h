@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "gif/output.h"
+
 struct clear_area {
     int left, top, width, height;  // on the canvas; each fits 16 bits, width and height > 0
 };
@@ -16,4 +18,4 @@ std::uint64_t clear_frame_size(std::uint64_t pixels, std::uint64_t limit);
 
 // Writes the frame: control block with the delay, descriptor, a table of
 // two entries and image data that gives every pixel the transparent index.
-void write_clear_frame(const clear_area& area, int delay);
+void write_clear_frame(output_stream& o, const clear_area& area, int delay);

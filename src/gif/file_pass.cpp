@@ -9,6 +9,7 @@
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/output_table.h"
+#include "gif/run.h"
 #include "gif/stream.h"
 
 namespace {
@@ -19,64 +20,64 @@ constexpr std::size_t header_size = signature_size + version_size + screen_size;
 
 int writes_header(int role) { return role == role_first || role == role_single; }
 
-void write_loop_block() {
+void write_loop_block(join_run& r) {
     std::uint8_t block[loop_block_size];
     std::memcpy(block, loop_block, loop_block_size);
-    put_u16(block + loop_block_count, loop_count);
-    write_out(block, loop_block_size);
+    put_u16(block + loop_block_count, r.settings.loop_count);
+    write_out(r.out, block, loop_block_size);
 }
 
 // Gives the output's screen the global table chosen for it; returns the
 // table's size. The screen descriptor's other bits stay as they were.
-std::size_t put_output_table(std::uint8_t* screen_desc) {
-    std::size_t entries = output_table_entries();
+std::size_t put_output_table(join_run& r, std::uint8_t* screen_desc) {
+    std::size_t entries = output_table_entries(r.table);
     std::uint8_t size_field = 0;
     while (table_entries(size_field) < entries) ++size_field;
     std::uint8_t& packed = screen_desc[screen_packed];
     packed = static_cast<std::uint8_t>((packed & ~(table_flag | table_size_field)) | table_flag | size_field);
-    std::memcpy(data + header_size, output_table(), entry_size * entries);
+    std::memcpy(r.data + header_size, output_table(r.table), entry_size * entries);
     return entry_size * entries;
 }
 
 // Makes the output's screen as large as the largest input's.
-void widen_screen(std::uint8_t* screen_desc) {
-    put_u16(screen_desc + screen_width, std::max(get_u16(screen_desc + screen_width), fit_width));
-    put_u16(screen_desc + screen_height, std::max(get_u16(screen_desc + screen_height), fit_height));
+void widen_screen(join_run& r, std::uint8_t* screen_desc) {
+    put_u16(screen_desc + screen_width, std::max(get_u16(screen_desc + screen_width), r.fit_width));
+    put_u16(screen_desc + screen_height, std::max(get_u16(screen_desc + screen_height), r.fit_height));
 }
 
 // Moves the file's frames so that its screen sits in the middle of the
 // canvas (at its left or top where the screen is the larger).
-void centre_on_canvas(int width, int height, screen_info& screen) {
-    screen.left_offset = std::max(0, (canvas_width() - width) / 2);
-    screen.top_offset = std::max(0, (canvas_height() - height) / 2);
+void centre_on_canvas(join_run& r, int width, int height, screen_info& screen) {
+    screen.left_offset = std::max(0, (canvas_width(r.canvas) - width) / 2);
+    screen.top_offset = std::max(0, (canvas_height(r.canvas) - height) / 2);
 }
 
 // Reads signature, version, screen descriptor and global table, and writes
 // them for a role that gives the header. Nothing is written, and the saved
 // table is left alone, unless all of them were read whole.
-int read_header(int role, screen_info& screen) {
-    if (!read_exact(data, signature_size) || std::memcmp(data, "GIF", signature_size) != 0)
+int read_header(join_run& r, int role, screen_info& screen) {
+    if (!read_exact(r.in, r.data, signature_size) || std::memcmp(r.data, "GIF", signature_size) != 0)
         return 0;
-    if (!read_exact(data + signature_size, header_size - signature_size)) return 0;
-    std::uint8_t packed = data[signature_size + version_size + screen_packed];
+    if (!read_exact(r.in, r.data + signature_size, header_size - signature_size)) return 0;
+    std::uint8_t packed = r.data[signature_size + version_size + screen_packed];
     screen.size_field = packed & table_size_field;
     screen.glob_color_size = table_entries(packed);
     std::size_t table_size = (packed & table_flag) ? entry_size * screen.glob_color_size : 0;
-    if (!read_exact(data + header_size, table_size)) return 0;
-    if (table_size) save_global_table(data + header_size, screen.glob_color_size);
-    std::uint8_t* screen_desc = data + signature_size + version_size;
+    if (!read_exact(r.in, r.data + header_size, table_size)) return 0;
+    if (table_size) save_global_table(r, r.data + header_size, screen.glob_color_size);
+    std::uint8_t* screen_desc = r.data + signature_size + version_size;
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
     if (writes_header(role)) {
-        if (fit_canvas) widen_screen(screen_desc);
-        if (compact_tables && output_table_entries()) table_size = put_output_table(screen_desc);
-        canvas_open(get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height),
-                    output_position() + signature_size + version_size);
-        data[signature_size + version_digit] = '9';
-        write_out(data, header_size + table_size);
-        if (role == role_first ? loop_mode != loop_none : loop_mode == loop_given) write_loop_block();
+        if (r.settings.fit_canvas) widen_screen(r, screen_desc);
+        if (r.settings.compact_tables && output_table_entries(r.table)) table_size = put_output_table(r, screen_desc);
+        canvas_open(r.canvas, r.out, r.settings.fit_canvas, get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height),
+                    output_position(r.out) + signature_size + version_size);
+        r.data[signature_size + version_digit] = '9';
+        write_out(r.out, r.data, header_size + table_size);
+        if (role == role_first ? r.settings.loop_mode != loop_none : r.settings.loop_mode == loop_given) write_loop_block(r);
     }
-    if (fit_canvas) canvas_include(width, height);
-    if (center_frames) centre_on_canvas(width, height, screen);
+    if (r.settings.fit_canvas) canvas_include(r.canvas, width, height);
+    if (r.settings.center_frames) centre_on_canvas(r, width, height, screen);
     return 1;
 }
 
@@ -84,17 +85,17 @@ int read_header(int role, screen_info& screen) {
 // leaves its fields for the next image; a plain text extension takes them
 // for itself. Every extension is a chain of sub-blocks, which also carries
 // the pass over labels it does not know. Returns 0 when the input ended.
-int skip_extension(frame_control& pending) {
-    int label = read_byte();
+int skip_extension(join_run& r, frame_control& pending) {
+    int label = read_byte(r.in);
     if (label < 0) return 0;
     if (label == label_plain_text) pending = frame_control{};
-    if (label != label_graphic_control) return skip_sub_blocks();
-    int len = read_byte();
+    if (label != label_graphic_control) return skip_sub_blocks(r.in);
+    int len = read_byte(r.in);
     if (len <= 0) return len == 0;
-    if (!read_exact(data, static_cast<std::size_t>(len))) return 0;
+    if (!read_exact(r.in, r.data, static_cast<std::size_t>(len))) return 0;
     if (static_cast<std::size_t>(len) >= control_data_size)
-        pending = frame_control{1, data[control_packed], data[control_index], get_u16(data + control_delay)};
-    return skip_sub_blocks();
+        pending = frame_control{1, r.data[control_packed], r.data[control_index], get_u16(r.data + control_delay)};
+    return skip_sub_blocks(r.in);
 }
 
 // The frames one file has written so far, and the first one's delay.
@@ -107,49 +108,51 @@ struct file_frames {
 // own) shows for the run's delay: alone it would show for ever, and a
 // sequence of stills must step. Frames of an animation keep their own,
 // even 0, which viewers show as 10 hundredths, as they did before.
-void time_still(const file_frames& frames, int run_delay) {
-    if (keep_delays && frames.count == 1 && frames.first_delay == 0) retime_last_frame(run_delay);
+void time_still(join_run& r, const file_frames& frames, int run_delay) {
+    if (r.settings.keep_delays && frames.count == 1 && frames.first_delay == 0) retime_last_frame(r.canvas, run_delay);
 }
 
 // Reads the blocks up to the trailer or the end of the input.
-void block_loop(int role, const screen_info& screen) {
-    int run_delay = role == role_last ? loop_end_delay : loop_delay;
+void block_loop(join_run& r, int role, const screen_info& screen) {
+    int run_delay = role == role_last ? r.settings.loop_end_delay : r.settings.loop_delay;
     frame_control pending;
     file_frames frames;
     for (;;) {
-        int introducer = read_byte();
+        int introducer = read_byte(r.in);
         if (introducer == extension) {
-            if (!skip_extension(pending)) break;
+            if (!skip_extension(r, pending)) break;
         } else if (introducer == image_separator) {
-            int delay = keep_delays ? pending.delay : run_delay;
-            std::uint64_t at = output_position();
-            int go_on = reframe_image(delay, pending, screen);
-            if (output_position() > at && frames.count++ == 0) frames.first_delay = delay;
+            int delay = r.settings.keep_delays ? pending.delay : run_delay;
+            std::uint64_t at = output_position(r.out);
+            int go_on = reframe_image(r, delay, pending, screen);
+            if (output_position(r.out) > at && frames.count++ == 0) frames.first_delay = delay;
             if (!go_on) break;
             pending = frame_control{};
         } else {
             break;  // trailer, end of input, or a byte that starts no block
         }
     }
-    time_still(frames, run_delay);
+    time_still(r, frames, run_delay);
 }
 
 }  // namespace
 
-int gif_read(int role, const char* path) {
-    if (!open_input(path)) {
+int gif_read(join_run& r, int role, const char* path) {
+    r.canvas.out = &r.out;  // the canvas writes where the run does, as its settings say
+    r.canvas.fit = r.settings.fit_canvas != 0;
+    if (!open_input(r.in, path)) {
         std::printf("Unable to open GIF file: %s\n", path);
         return 0;
     }
-    if (verb) std::printf("Processing: %s\n", path);
+    if (r.settings.verb) std::printf("Processing: %s\n", path);
     screen_info screen;
-    int read = read_header(role, screen);
+    int read = read_header(r, role, screen);
     if (read) {
-        canvas_next_file();
-        block_loop(role, screen);
+        canvas_next_file(r.canvas);
+        block_loop(r, role, screen);
     } else {
         std::puts("Not a GIF file");
     }
-    close_input();
+    close_input(r.in);
     return read;
 }

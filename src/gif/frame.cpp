@@ -5,6 +5,7 @@
 
 #include "gif/blank_frame.h"
 #include "gif/canvas.h"
+#include "gif/run.h"
 #include "gif/gif.h"
 #include "gif/image_data.h"
 #include "gif/layout.h"
@@ -17,22 +18,16 @@ namespace {
 
 using namespace layout;
 
-// The saved global table, entry by entry. Entries above the most recent
-// table keep what older, larger tables left there.
-std::uint8_t red[max_table_entries];
-std::uint8_t grn[max_table_entries];
-std::uint8_t blu[max_table_entries];
-
 // Where the pieces of a frame are assembled in the shared buffer.
 constexpr std::size_t separator_at = frame_control_size;
 constexpr std::size_t descriptor_at = separator_at + 1;
 constexpr std::size_t table_at = descriptor_at + image_descriptor_size;
 
-void fill_saved_table(std::uint8_t* out, std::size_t entries) {
+void fill_saved_table(join_run& r, std::uint8_t* out, std::size_t entries) {
     for (std::size_t j = 0; j < entries; ++j) {
-        out[entry_size * j] = red[j];
-        out[entry_size * j + 1] = grn[j];
-        out[entry_size * j + 2] = blu[j];
+        out[entry_size * j] = r.saved.red[j];
+        out[entry_size * j + 1] = r.saved.grn[j];
+        out[entry_size * j + 2] = r.saved.blu[j];
     }
 }
 
@@ -40,17 +35,17 @@ void fill_saved_table(std::uint8_t* out, std::size_t entries) {
 // an image without a local table its file's global one (or the saved
 // entries). Returns the number of buffer bytes used from table_at, 0 when
 // the input ended.
-std::size_t read_descriptor_and_table(const screen_info& screen) {
-    std::uint8_t* desc = data + descriptor_at;
-    if (!read_exact(desc, image_descriptor_size)) return 0;
+std::size_t read_descriptor_and_table(join_run& r, const screen_info& screen) {
+    std::uint8_t* desc = r.data + descriptor_at;
+    if (!read_exact(r.in, desc, image_descriptor_size)) return 0;
     std::uint8_t packed = desc[image_packed];
     if (packed & table_flag) {
         std::size_t size = entry_size * table_entries(packed);
-        return read_exact(data + table_at, size) ? size : 0;
+        return read_exact(r.in, r.data + table_at, size) ? size : 0;
     }
     desc[image_packed] = static_cast<std::uint8_t>(
         table_flag | (packed & image_kept_bits) | screen.size_field);
-    fill_saved_table(data + table_at, screen.glob_color_size);
+    fill_saved_table(r, r.data + table_at, screen.glob_color_size);
     return entry_size * screen.glob_color_size;
 }
 
@@ -73,11 +68,11 @@ placed_frame place_frame(std::uint8_t* desc, const screen_info& screen, int code
 
 }  // namespace
 
-void save_global_table(const std::uint8_t* table, std::size_t entries) {
+void save_global_table(join_run& r, const std::uint8_t* table, std::size_t entries) {
     for (std::size_t j = 0; j < entries; ++j) {
-        red[j] = table[entry_size * j];
-        grn[j] = table[entry_size * j + 1];
-        blu[j] = table[entry_size * j + 2];
+        r.saved.red[j] = table[entry_size * j];
+        r.saved.grn[j] = table[entry_size * j + 1];
+        r.saved.blu[j] = table[entry_size * j + 2];
     }
 }
 
@@ -100,14 +95,14 @@ namespace {
 // data may take. A frame whose blank data would take more shrinks to one
 // pixel at its place.
 struct blanked {
-    int result;  // of reading the data
-    blank_data data;
+    int result;  // of reading the image data
+    blank_data run;
     std::uint64_t pixels;
 };
 
-blanked read_past_frame(int code_size, std::uint8_t* control, std::uint8_t* desc) {
+blanked read_past_frame(join_run& r, int code_size, std::uint8_t* control, std::uint8_t* desc) {
     image_data_seen seen;
-    int result = image_data_skip(code_size, &seen);
+    int result = image_data_skip(r.io(), code_size, &seen);
     blank_data b = make_blank(control);
     std::uint64_t pixels = std::uint64_t(get_u16(desc + image_width)) * get_u16(desc + image_height);
     if (!blank_fits(b, pixels, seen.bytes)) {
@@ -120,40 +115,40 @@ blanked read_past_frame(int code_size, std::uint8_t* control, std::uint8_t* desc
 
 }  // namespace
 
-int reframe_image(int delay, const frame_control& own, const screen_info& screen) {
-    std::size_t table_size = read_descriptor_and_table(screen);
+int reframe_image(join_run& r, int delay, const frame_control& own, const screen_info& screen) {
+    std::size_t table_size = read_descriptor_and_table(r, screen);
     if (table_size == 0) return 0;
-    int code_size = read_byte();
+    int code_size = read_byte(r.in);
     if (code_size < 0 || code_size > lzw_max_code_size) return 0;
-    build_frame_control(data, delay, own);
+    build_frame_control(r.data, delay, own);
     blanked blank{};
     bool copied = browsers_decode(code_size);
     if (!copied) {
-        blank = read_past_frame(code_size, data, data + descriptor_at);
-        code_size = blank.data.code_size;
+        blank = read_past_frame(r, code_size, r.data, r.data + descriptor_at);
+        code_size = blank.run.code_size;
     }
 
-    if (compact_tables && same_as_output_table(data + table_at, table_size / entry_size, code_size)) {
-        data[descriptor_at + image_packed] &= static_cast<std::uint8_t>(~(table_flag | table_size_field));
+    if (r.settings.compact_tables && same_as_output_table(r.table, r.data + table_at, table_size / entry_size, code_size)) {
+        r.data[descriptor_at + image_packed] &= static_cast<std::uint8_t>(~(table_flag | table_size_field));
         table_size = 0;  // the output's global table stands for it
     }
-    placed_frame placed = place_frame(data + descriptor_at, screen, code_size);
-    canvas_before_frame(placed, data);
-    data[separator_at] = image_separator;
+    placed_frame placed = place_frame(r.data + descriptor_at, screen, code_size);
+    canvas_before_frame(r.canvas, placed, r.data);
+    r.data[separator_at] = image_separator;
     std::size_t end = table_at + table_size;
-    data[end] = static_cast<std::uint8_t>(code_size);
-    std::uint64_t control_at = output_position();
-    write_out(data, end + 1);
-    std::uint64_t data_at = output_position();
+    r.data[end] = static_cast<std::uint8_t>(code_size);
+    std::uint64_t control_at = output_position(r.out);
+    write_out(r.out, r.data, end + 1);
+    std::uint64_t data_at = output_position(r.out);
     int result = blank.result;
     if (copied) {
         image_data_seen seen;
-        result = image_data_copy(code_size, &seen);
-        complete_short_frame({std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
+        result = image_data_copy(r.io(), code_size, &seen);
+        complete_short_frame(r.canvas, {std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
                              seen);
     } else {
-        write_blank_data(blank.data, blank.pixels);
+        write_blank_data(r.out, blank.run, blank.pixels);
     }
-    canvas_after_frame(placed, output_position() - data_at);
+    canvas_after_frame(r.canvas, placed, output_position(r.out) - data_at);
     return result;
 }

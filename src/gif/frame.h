@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "gif/run.h"
+
 // What an image takes from its own graphic control extension.
 struct frame_control {
     int present = 0;
@@ -25,7 +27,7 @@ struct screen_info {
 
 // Keeps the entries of a global table that was read whole; an image
 // without a local table whose file has none borrows them later.
-void save_global_table(const std::uint8_t* table, std::size_t entries);
+void save_global_table(join_run& r, const std::uint8_t* table, std::size_t entries);
 
 // Fills the 8-byte frame control block: the run's delay, and the
 // transparency and disposal of the image's own control extension.
@@ -35,4 +37,4 @@ void build_frame_control(std::uint8_t* out, int delay, const frame_control& own)
 // written unless its descriptor, local table and minimum code size byte
 // were read whole and the code size can be walked. Returns 1 when the pass
 // can go on with the next block, 0 when it must end there.
-int reframe_image(int delay, const frame_control& own, const screen_info& screen);
+int reframe_image(join_run& r, int delay, const frame_control& own, const screen_info& screen);

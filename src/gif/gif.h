@@ -3,7 +3,6 @@
 // the run settings that the command line fills in before any file is read.
 #pragma once
 
-#include "gif/output.h"
 
 // Frame role, passed to gif_read. Zero and positive values come from the
 // driver's count of files read so far; the negative ones are fixed.
@@ -18,21 +17,23 @@ constexpr int loop_default = 0;
 constexpr int loop_given = 1;
 constexpr int loop_none = 2;
 
-// Run settings: set by the command line, read by the file pass.
-extern int verb;            // 1: print "Processing: NAME" per file
-extern int loop_delay;      // frame delay, hundredths of a second
-extern int loop_end_delay;  // delay of the last file's frames
-extern int keep_delays;     // 1: frames keep the delays of their own control extensions
-extern int fit_canvas;      // 1: the canvas fits every input, and each file starts on a clear one
-extern int center_frames;   // 1: with fit_canvas, each file's frames are centred on the canvas
-extern int compact_tables;  // 1: frames whose colours the output's global table holds get no table
-extern int loop_count;      // the looping block's count: 0 loops for ever
-extern int loop_mode;       // loop_default, loop_given or loop_none
-extern int fit_width;       // with fit_canvas: the largest screen among the inputs,
-extern int fit_height;      // read from their headers before the join
-// ofile, the output stream, is declared in gif/output.h.
+// A join's settings: set by the caller before the first file, read by
+// the file pass.
+struct join_settings {
+    int verb = 1;             // 1: print "Processing: NAME" per file
+    int loop_delay = 20;      // frame delay, hundredths of a second
+    int loop_end_delay = 80;  // delay of the last file's frames
+    int keep_delays = 0;      // 1: frames keep the delays of their own control extensions
+    int fit_canvas = 0;       // 1: the canvas fits every input, and each file starts on a clear one
+    int center_frames = 0;    // 1: with fit_canvas, each file's frames are centred on the canvas
+    int compact_tables = 0;   // 1: frames whose colours the output's global table holds get no table
+    int loop_count = 0;       // the looping block's count: 0 loops for ever
+    int loop_mode = loop_default;  // loop_default, loop_given or loop_none
+};
 
-// Reads one input file and writes its contribution to ofile. Returns 1 when
-// the file was read (to its trailer, the end of its data or a byte that
-// starts no block), 0 when it cannot be opened or is not a GIF.
-int gif_read(int role, const char* path);
+struct join_run;
+
+// Reads one input file and writes its contribution to the run's output.
+// Returns 1 when the file was read (to its trailer, the end of its data or
+// a byte that starts no block), 0 when it cannot be opened or is not a GIF.
+int gif_read(join_run& r, int role, const char* path);

@@ -11,14 +11,6 @@ namespace {
 
 using layout::max_sub_block;
 
-// The payloads of up to window_blocks sub-blocks are laid end to end in the
-// window, behind the few bytes whose bits the last walk left untaken, so the
-// walker sees one contiguous stream.
-constexpr std::size_t window_blocks = 64;
-constexpr std::size_t window_carry = 4;  // an untaken part-code spans at most 3 bytes
-constexpr std::size_t window_size = window_carry + window_blocks * max_sub_block + scan_slack;
-std::uint8_t window[window_size];
-
 // Whole sub-blocks gathered from the input buffer, not yet written.
 struct gathered {
     std::size_t start;  // input position of the first length byte
@@ -34,16 +26,16 @@ enum class gather_stop { more, terminator, need_input };
 // into the window after its first `carry` bytes. Stops at the zero length
 // byte (left unread), when the window is full, or at a sub-block that has
 // not been read whole yet.
-gather_stop gather(gathered& g, std::size_t carry) {
-    g.start = g.end = ifile.pos;
+gather_stop gather(const image_data_io& io, gathered& g, std::size_t carry) {
+    g.start = g.end = io.in.pos;
     g.blocks = 0;
     std::size_t fill = carry;
     while (g.blocks < window_blocks) {
-        if (g.end == ifile.end) return gather_stop::need_input;
-        std::size_t len = ifile.buf[g.end];
+        if (g.end == io.in.end) return gather_stop::need_input;
+        std::size_t len = io.in.buf[g.end];
         if (len == 0) return gather_stop::terminator;
-        if (ifile.end - g.end < 1 + len) return gather_stop::need_input;
-        std::memcpy(window + fill, ifile.buf + g.end + 1, len);
+        if (io.in.end - g.end < 1 + len) return gather_stop::need_input;
+        std::memcpy(io.window.bytes + fill, io.in.buf + g.end + 1, len);
         fill += len;
         g.end += 1 + len;
         g.input_end[g.blocks] = g.end;
@@ -59,10 +51,10 @@ std::size_t window_fill(const gathered& g, std::size_t carry) {
 
 // Writes the gathered sub-blocks up to input position `to`, where writing,
 // and takes them from the input.
-void take_gathered(const gathered& g, std::size_t to, bool writing, image_data_seen& seen) {
-    if (writing) write_out(ifile.buf + g.start, to - g.start);
+void take_gathered(const image_data_io& io, const gathered& g, std::size_t to, bool writing, image_data_seen& seen) {
+    if (writing) write_out(io.out, io.in.buf + g.start, to - g.start);
     seen.bytes += to - g.start;
-    ifile.pos = to;
+    io.in.pos = to;
 }
 
 // The input position after the sub-block whose payload holds window byte at.
@@ -72,61 +64,61 @@ std::size_t block_holding(const gathered& g, std::size_t at) {
     return g.input_end[j];
 }
 
-int end_image(int complete, bool writing) {
-    if (writing) write_out(&layout::block_terminator, 1);
+int end_image(const image_data_io& io, int complete, bool writing) {
+    if (writing) write_out(io.out, &layout::block_terminator, 1);
     return complete;
 }
 
 // Makes the next sub-block wait whole in the input buffer. Returns 0, with
 // the input all taken, when it ends first.
-int fill_next_block() {
-    if (input_fill(1) == 0) return 0;
-    std::size_t need = 1 + std::size_t{ifile.buf[ifile.pos]};
-    if (input_fill(need) >= need) return 1;
-    ifile.pos = ifile.end;
+int fill_next_block(const image_data_io& io) {
+    if (input_fill(io.in, 1) == 0) return 0;
+    std::size_t need = 1 + std::size_t{io.in.buf[io.in.pos]};
+    if (input_fill(io.in, need) >= need) return 1;
+    io.in.pos = io.in.end;
     return 0;
 }
 
 // Follows the data sub-blocks to the end code or the terminator, writing
 // them where `writing`.
-int pass_image_data(int code_size, bool writing, image_data_seen& seen) {
+int pass_image_data(const image_data_io& io, int code_size, bool writing, image_data_seen& seen) {
     lzw_walker walker;
     lzw_start(walker, code_size);
     std::size_t carry = 0, bit = 0;
     gathered g;
     seen = image_data_seen{};
     for (;;) {
-        gather_stop stop = gather(g, carry);
+        gather_stop stop = gather(io, g, carry);
         std::size_t fill = window_fill(g, carry);
-        lzw_stop s = lzw_walk(walker, window, bit, fill * 8);
+        lzw_stop s = lzw_walk(walker, io.window.bytes, bit, fill * 8);
         seen.end_code = s.ended;
         seen.unmade_code = walker.met_unmade;
         if (s.ended) {
             // Everything up to the sub-block that holds the end code's last
             // bit goes out; the sub-blocks after it are dropped.
-            take_gathered(g, block_holding(g, (s.bit - 1) >> 3), writing, seen);
-            return end_image(skip_sub_blocks(), writing);
+            take_gathered(io, g, block_holding(g, (s.bit - 1) >> 3), writing, seen);
+            return end_image(io, skip_sub_blocks(io.in), writing);
         }
-        take_gathered(g, g.end, writing, seen);
+        take_gathered(io, g, g.end, writing, seen);
         carry = fill - (s.bit >> 3);
-        std::memmove(window, window + (s.bit >> 3), carry);
+        std::memmove(io.window.bytes, io.window.bytes + (s.bit >> 3), carry);
         bit = s.bit & 7;
         if (stop == gather_stop::terminator) {
-            ++ifile.pos;
-            return end_image(1, writing);
+            ++io.in.pos;
+            return end_image(io, 1, writing);
         }
-        if (stop == gather_stop::need_input && !fill_next_block()) return end_image(0, writing);
+        if (stop == gather_stop::need_input && !fill_next_block(io)) return end_image(io, 0, writing);
     }
 }
 
 }  // namespace
 
-int image_data_copy(int code_size, image_data_seen* seen) {
+int image_data_copy(const image_data_io& io, int code_size, image_data_seen* seen) {
     image_data_seen own;
-    return pass_image_data(code_size, true, seen ? *seen : own);
+    return pass_image_data(io, code_size, true, seen ? *seen : own);
 }
 
-int image_data_skip(int code_size, image_data_seen* seen) {
+int image_data_skip(const image_data_io& io, int code_size, image_data_seen* seen) {
     image_data_seen own;
-    return pass_image_data(code_size, false, seen ? *seen : own);
+    return pass_image_data(io, code_size, false, seen ? *seen : own);
 }

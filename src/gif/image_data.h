@@ -1,7 +1,30 @@
-// Copies one image's compressed data from ifile to ofile.
+// Copies one image's compressed data from the input to the output.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "gif/code_scan.h"
+#include "gif/layout.h"
+#include "gif/output.h"
+#include "gif/stream.h"
+
+// The payloads of up to window_blocks sub-blocks are laid end to end in the
+// window, behind the few bytes whose bits the last walk left untaken, so the
+// walker sees one contiguous stream.
+constexpr std::size_t window_blocks = 64;
+constexpr std::size_t window_carry = 4;  // an untaken part-code spans at most 3 bytes
+constexpr std::size_t window_size = window_carry + window_blocks * layout::max_sub_block + scan_slack;
+struct image_data_window {
+    std::uint8_t bytes[window_size];
+};
+
+// What the copy reads from, writes to and works in: the run's.
+struct image_data_io {
+    input_stream& in;
+    output_stream& out;
+    image_data_window& window;
+};
 
 // Copies the data sub-blocks, byte for byte, up to and including the one
 // that holds the end-of-information code, then writes a single zero
@@ -16,7 +39,7 @@ struct image_data_seen {
     int unmade_code = 0;  // a code before it named a table entry not made yet
     std::uint64_t bytes = 0;  // sub-block bytes copied, length bytes included
 };
-int image_data_copy(int code_size, image_data_seen* seen = nullptr);
+int image_data_copy(const image_data_io& io, int code_size, image_data_seen* seen = nullptr);
 
 // Reads the image data as image_data_copy does, and writes nothing.
-int image_data_skip(int code_size, image_data_seen* seen = nullptr);
+int image_data_skip(const image_data_io& io, int code_size, image_data_seen* seen = nullptr);

@@ -2,25 +2,25 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-output_stream ofile;
 
 namespace {
 
 // Writes all of [p, p + n) at the descriptor's offset, or at `at` when
 // at >= 0. A failure marks the stream failed.
-void write_all(const std::uint8_t* p, std::size_t n, off_t at = -1) {
-    while (n > 0 && !ofile.failed) {
-        ssize_t done = at < 0 ? ::write(ofile.fd, p, n) : ::pwrite(ofile.fd, p, n, at);
-        ++ofile.writes;
+void write_all(output_stream& o, const std::uint8_t* p, std::size_t n, off_t at = -1) {
+    while (n > 0 && !o.failed) {
+        ssize_t done = at < 0 ? ::write(o.fd, p, n) : ::pwrite(o.fd, p, n, at);
+        ++o.writes;
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
-            ofile.failed = true;
+            o.failed = true;
             return;
         }
         p += done;
@@ -31,112 +31,114 @@ void write_all(const std::uint8_t* p, std::size_t n, off_t at = -1) {
 
 }  // namespace
 
-void output_to(int fd) {
-    ofile.fd = fd;
+void output_to(output_stream& o, int fd) {
+    o.fd = fd;
     struct stat st;
+    bool known = ::fstat(fd, &st) == 0;
     // Positions are offsets from the start of a regular file: one that
     // appends, or that the descriptor entered part-way, is held as a pipe.
-    ofile.regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !(::fcntl(fd, F_GETFL) & O_APPEND) &&
-                    ::lseek(fd, 0, SEEK_CUR) == 0;
-    ofile.held = !ofile.regular;
-    ofile.failed = false;
-    ofile.written = 0;
-    ofile.released = 0;
-    spool_close(ofile.spool);
-    ofile.writes = 0;
-    ofile.fill = 0;
+    o.regular = known && S_ISREG(st.st_mode) && !(::fcntl(fd, F_GETFL) & O_APPEND) && ::lseek(fd, 0, SEEK_CUR) == 0;
+    // Nothing reads what /dev/null takes: it need not wait.
+    bool discards = known && S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 3);
+    o.held = !o.regular && !discards;
+    o.failed = false;
+    o.written = 0;
+    o.released = 0;
+    spool_close(o.spool);
+    o.writes = 0;
+    o.fill = 0;
 }
 
 namespace {
 
-bool spooled() { return ofile.spool.start < ofile.spool.end; }
+bool spooled(output_stream& o) { return o.spool.start < o.spool.end; }
 
 // Sends the spooled bytes before `to`; a failure marks the stream failed.
-void send_spooled(std::uint64_t to) {
-    if (spooled() && !ofile.failed && !spool_send(ofile.spool, to, ofile.fd)) ofile.failed = true;
+void send_spooled(output_stream& o, std::uint64_t to) {
+    if (spooled(o) && !o.failed && !spool_send(o.spool, to, o.fd)) o.failed = true;
 }
 
 // Empties the buffer of a held output: the released bytes go to the file,
 // the rest stay in the buffer while they take at most half of it, else
 // join the spool. Where there is no spool they go out all the same.
-void send_held(bool everything) {
-    std::uint64_t end = ofile.written + ofile.fill;
-    std::uint64_t go = everything ? end : std::min(ofile.released, end);
-    send_spooled(go);
-    if (spooled()) {  // bytes before the buffer still wait: the buffer joins them
-        if (!spool_append(ofile.spool, ofile.written, ofile.buf, ofile.fill)) ofile.failed = true;
-        ofile.written = end;
-        ofile.fill = 0;
+void send_held(output_stream& o, bool everything) {
+    std::uint64_t end = o.written + o.fill;
+    std::uint64_t go = everything ? end : std::min(o.released, end);
+    send_spooled(o, go);
+    if (spooled(o)) {  // bytes before the buffer still wait: the buffer joins them
+        if (!spool_append(o.spool, o.written, o.buf, o.fill)) o.failed = true;
+        o.written = end;
+        o.fill = 0;
         return;
     }
-    std::size_t sent = go > ofile.written ? static_cast<std::size_t>(go - ofile.written) : 0;
-    write_all(ofile.buf, sent);
-    std::size_t rest = ofile.fill - sent;
+    std::size_t sent = go > o.written ? static_cast<std::size_t>(go - o.written) : 0;
+    write_all(o, o.buf, sent);
+    std::size_t rest = o.fill - sent;
     if (rest <= output_buffer_size / 2) {
-        std::memmove(ofile.buf, ofile.buf + sent, rest);
-    } else if (spool_ready(ofile.spool)) {
-        if (!spool_append(ofile.spool, ofile.written + sent, ofile.buf + sent, rest)) ofile.failed = true;
+        std::memmove(o.buf, o.buf + sent, rest);
+    } else if (spool_ready(o.spool)) {
+        if (!spool_append(o.spool, o.written + sent, o.buf + sent, rest)) o.failed = true;
         rest = 0;
     } else {
-        write_all(ofile.buf + sent, rest);
+        write_all(o, o.buf + sent, rest);
         rest = 0;
     }
-    ofile.written = end - rest;
-    ofile.fill = rest;
+    o.written = end - rest;
+    o.fill = rest;
 }
 
 // Whether bytes [at, at + n), all before the buffer, wait in the spool.
-bool in_spool(std::uint64_t at, std::size_t n) {
-    return ofile.held && spooled() && at >= ofile.spool.start && at + n <= ofile.spool.end;
+bool in_spool(output_stream& o, std::uint64_t at, std::size_t n) {
+    return o.held && spooled(o) && at >= o.spool.start && at + n <= o.spool.end;
 }
 
 }  // namespace
 
-void flush_output() {
-    if (ofile.held) return send_held(false);
-    write_all(ofile.buf, ofile.fill);
-    ofile.written += ofile.fill;
-    ofile.fill = 0;
+void flush_output(output_stream& o) {
+    if (o.held) return send_held(o, false);
+    write_all(o, o.buf, o.fill);
+    o.written += o.fill;
+    o.fill = 0;
 }
 
-void write_out(const std::uint8_t* p, std::size_t n) {
-    if (n > output_buffer_size - ofile.fill) {
-        flush_output();
-        if (n >= output_buffer_size && !ofile.held) {  // too large to gain from the buffer
-            write_all(p, n);
-            ofile.written += n;
+void write_out(output_stream& o, const std::uint8_t* p, std::size_t n) {
+    if (n > output_buffer_size - o.fill) {
+        flush_output(o);
+        if (n >= output_buffer_size && !o.held) {  // too large to gain from the buffer
+            write_all(o, p, n);
+            o.written += n;
             return;
         }
     }
-    while (n > output_buffer_size - ofile.fill) {  // held bytes go through the buffer
-        std::size_t part = output_buffer_size - ofile.fill;
-        std::memcpy(ofile.buf + ofile.fill, p, part);
-        ofile.fill = output_buffer_size;
+    while (n > output_buffer_size - o.fill) {  // held bytes go through the buffer
+        std::size_t part = output_buffer_size - o.fill;
+        std::memcpy(o.buf + o.fill, p, part);
+        o.fill = output_buffer_size;
         p += part;
         n -= part;
-        flush_output();
+        flush_output(o);
     }
-    std::memcpy(ofile.buf + ofile.fill, p, n);
-    ofile.fill += n;
+    std::memcpy(o.buf + o.fill, p, n);
+    o.fill += n;
 }
 
-void release_output(std::uint64_t at) {
-    ofile.released = std::max(ofile.released, at);
-    if (ofile.held) send_spooled(ofile.released);
+void release_output(output_stream& o, std::uint64_t at) {
+    o.released = std::max(o.released, at);
+    if (o.held) send_spooled(o, o.released);
 }
 
-std::uint64_t output_position() { return ofile.written + ofile.fill; }
+std::uint64_t output_position(output_stream& o) { return o.written + o.fill; }
 
-int rewrite_output(std::uint64_t at, const std::uint8_t* p, std::size_t n) {
-    if (at + n > output_position()) return 0;
-    if (at < ofile.written) {
-        std::size_t early = static_cast<std::size_t>(ofile.written - at) < n
-                                ? static_cast<std::size_t>(ofile.written - at)
+int rewrite_output(output_stream& o, std::uint64_t at, const std::uint8_t* p, std::size_t n) {
+    if (at + n > output_position(o)) return 0;
+    if (at < o.written) {
+        std::size_t early = static_cast<std::size_t>(o.written - at) < n
+                                ? static_cast<std::size_t>(o.written - at)
                                 : n;
-        if (in_spool(at, early)) {
-            if (!spool_write_at(ofile.spool, at, p, early)) ofile.failed = true;
-        } else if (ofile.regular) {
-            write_all(p, early, static_cast<off_t>(at));
+        if (in_spool(o, at, early)) {
+            if (!spool_write_at(o.spool, at, p, early)) o.failed = true;
+        } else if (o.regular) {
+            write_all(o, p, early, static_cast<off_t>(at));
         } else {
             return 0;
         }
@@ -144,62 +146,62 @@ int rewrite_output(std::uint64_t at, const std::uint8_t* p, std::size_t n) {
         p += early;
         n -= early;
     }
-    std::memcpy(ofile.buf + (at - ofile.written), p, n);
-    return !ofile.failed;
+    std::memcpy(o.buf + (at - o.written), p, n);
+    return !o.failed;
 }
 
-int read_back_output(std::uint64_t at, std::uint8_t* p, std::size_t n) {
-    if (at + n > output_position()) return 0;
-    while (n > 0 && at < ofile.written) {
-        std::size_t early = static_cast<std::size_t>(std::min<std::uint64_t>(ofile.written - at, n));
-        if (in_spool(at, early)) {
-            if (!spool_read_at(ofile.spool, at, p, early)) return 0;
+int read_back_output(output_stream& o, std::uint64_t at, std::uint8_t* p, std::size_t n) {
+    if (at + n > output_position(o)) return 0;
+    while (n > 0 && at < o.written) {
+        std::size_t early = static_cast<std::size_t>(std::min<std::uint64_t>(o.written - at, n));
+        if (in_spool(o, at, early)) {
+            if (!spool_read_at(o.spool, at, p, early)) return 0;
             at += early;
             p += early;
             n -= early;
             continue;
         }
-        ssize_t got = ofile.regular ? ::pread(ofile.fd, p, early, static_cast<off_t>(at)) : -1;
+        ssize_t got = o.regular ? ::pread(o.fd, p, early, static_cast<off_t>(at)) : -1;
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return 0;
         at += static_cast<std::uint64_t>(got);
         p += got;
         n -= static_cast<std::size_t>(got);
     }
-    if (n > 0) std::memcpy(p, ofile.buf + (at - ofile.written), n);
+    if (n > 0) std::memcpy(p, o.buf + (at - o.written), n);
     return 1;
 }
 
-int truncate_output(std::uint64_t at) {
-    if (at > output_position()) return 0;
-    if (at >= ofile.written) {
-        ofile.fill = static_cast<std::size_t>(at - ofile.written);
+int truncate_output(output_stream& o, std::uint64_t at) {
+    if (at > output_position(o)) return 0;
+    if (at >= o.written) {
+        o.fill = static_cast<std::size_t>(at - o.written);
         return 1;
     }
-    if (ofile.failed) return 0;
-    if (in_spool(at, 0)) {
-        if (!spool_cut(ofile.spool, at)) return 0;
-        ofile.written = at;
-        ofile.fill = 0;
+    if (o.failed) return 0;
+    if (in_spool(o, at, 0)) {
+        if (!spool_cut(o.spool, at)) return 0;
+        o.written = at;
+        o.fill = 0;
         return 1;
     }
-    if (!ofile.regular) return 0;
-    if (::ftruncate(ofile.fd, static_cast<off_t>(at)) != 0 ||
-        ::lseek(ofile.fd, static_cast<off_t>(at), SEEK_SET) < 0)
+    if (!o.regular) return 0;
+    if (::ftruncate(o.fd, static_cast<off_t>(at)) != 0 ||
+        ::lseek(o.fd, static_cast<off_t>(at), SEEK_SET) < 0)
         return 0;
-    ofile.written = at;
-    ofile.fill = 0;
+    o.written = at;
+    o.fill = 0;
     return 1;
 }
 
-int close_output() {
-    if (ofile.held)
-        send_held(true);
+int close_output(output_stream& o) {
+    if (o.held)
+        send_held(o, true);
     else
-        flush_output();
-    int ok = !ofile.failed;
-    if (::close(ofile.fd) != 0) ok = 0;
-    ofile.fd = -1;
-    spool_close(ofile.spool);
+        flush_output(o);
+    int ok = !o.failed;
+    if (::close(o.fd) != 0) ok = 0;
+    o.fd = -1;
+    spool_close(o.spool);
     return ok;
 }

@@ -27,39 +27,38 @@ struct output_stream {
     std::size_t fill = 0;       // bytes waiting in buf
     std::uint8_t buf[output_buffer_size];
 };
-extern output_stream ofile;  // the output stream, owned by the driver
 
 // Writes to a descriptor that is open for writing; the stream closes it.
-void output_to(int fd);
+void output_to(output_stream& o, int fd);
 
 // Appends n bytes.
-void write_out(const std::uint8_t* p, std::size_t n);
+void write_out(output_stream& o, const std::uint8_t* p, std::size_t n);
 
 // The number of bytes appended so far: where the next byte goes.
-std::uint64_t output_position();
+std::uint64_t output_position(output_stream& o);
 
 // The bytes before position `at` will not change again: a held output may
 // send them.
-void release_output(std::uint64_t at);
+void release_output(output_stream& o, std::uint64_t at);
 
 // Puts n bytes at position at, over bytes appended earlier. Returns 1 when
 // done, 0 when those bytes have left for a file that cannot be rewritten
 // (released to a pipe or a device).
-int rewrite_output(std::uint64_t at, const std::uint8_t* p, std::size_t n);
+int rewrite_output(output_stream& o, std::uint64_t at, const std::uint8_t* p, std::size_t n);
 
 // Reads n bytes appended earlier, from position at, into p. Returns 1 when
 // done, 0 when they have left for a file that cannot be read back (released
 // to a pipe or a device, or a file opened for writing only).
-int read_back_output(std::uint64_t at, std::uint8_t* p, std::size_t n);
+int read_back_output(output_stream& o, std::uint64_t at, std::uint8_t* p, std::size_t n);
 
 // Takes back everything appended from position at on, so that the next
 // byte goes there. Returns 1 when done, 0 (and nothing changed) when those
 // bytes have left for a file that cannot be rewritten.
-int truncate_output(std::uint64_t at);
+int truncate_output(output_stream& o, std::uint64_t at);
 
 // Writes what waits in the buffer; a held output sends what is released.
-void flush_output();
+void flush_output(output_stream& o);
 
 // Flushes and closes the output, sending everything. Returns 1 when every
 // byte was written.
-int close_output();
+int close_output(output_stream& o);

@@ -13,9 +13,9 @@ void code_sink::put_byte(std::uint8_t b) {
 void code_sink::end_block() {
     if (fill == 0) return;
     bytes += 1 + fill;
-    if (writing) {
+    if (out) {
         block[0] = static_cast<std::uint8_t>(fill);
-        write_out(block, 1 + fill);
+        write_out(*out, block, 1 + fill);
     }
     fill = 0;
 }
@@ -38,7 +38,7 @@ void encode_run(int code_size, int width, unsigned index, std::uint64_t pixels, 
     bool first = true;            // no code since the last clear
     out.put(clear, width);
     width = code_size + 1;
-    while (pixels > 0 && (out.writing || out.bytes <= out.limit)) {
+    while (pixels > 0 && (out.out || out.bytes <= out.limit)) {
         if (first) {
             out.put(index, width);
             pixels -= 1;
@@ -67,7 +67,6 @@ void encode_run(int code_size, int width, unsigned index, std::uint64_t pixels, 
 
 std::uint64_t run_size(int code_size, std::uint64_t pixels, std::uint64_t limit) {
     code_sink count;
-    count.writing = false;
     count.limit = limit;
     encode_run(code_size, code_size + 1, 0, pixels, count);
     return count.bytes;

@@ -9,11 +9,12 @@
 #include <cstdint>
 
 #include "gif/layout.h"
+#include "gif/output.h"
 
 // Packs codes into data sub-blocks and writes them to the output; counts
-// their bytes instead when not writing.
+// their bytes instead where there is no output.
 struct code_sink {
-    bool writing = true;
+    output_stream* out = nullptr;  // where the sub-blocks go; none: they are counted
     std::uint64_t bytes = 0;  // sub-block bytes so far, length bytes included
     std::uint64_t limit = UINT64_MAX;  // when counting: stop once past this many
     std::uint32_t acc = 0;    // bits not yet written, least significant first

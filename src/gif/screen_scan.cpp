@@ -49,13 +49,13 @@ int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& 
     return got > 0 && parse_screen(header, static_cast<std::size_t>(got), file_size, with_table, screen);
 }
 
-int read_standard_screen(int with_table, screen_header& screen) {
-    std::size_t got = read_standard_input_ahead(header_size);
-    const std::uint8_t* header = ifile.stdin_header;
+int read_standard_screen(input_stream& in, int with_table, screen_header& screen) {
+    std::size_t got = read_standard_input_ahead(in, header_size);
+    const std::uint8_t* header = in.stdin_header;
     if (got < header_size) return 0;
     std::uint8_t packed = header[screen_at + screen_packed];
     std::size_t table = (packed & table_flag) ? entry_size * table_entries(packed) : 0;
-    got = read_standard_input_ahead(header_size + table);
+    got = read_standard_input_ahead(in, header_size + table);
     // Standard input has no size: it holds what it gave.
     return parse_screen(header, got, got, with_table, screen);
 }

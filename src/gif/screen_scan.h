@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "gif/layout.h"
+#include "gif/stream.h"
 
 struct screen_header {
     int width = 0, height = 0;
@@ -20,4 +21,4 @@ int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& 
 
 // The same from standard input, whose header is read ahead and kept for
 // the pass that reads it.
-int read_standard_screen(int with_table, screen_header& screen);
+int read_standard_screen(input_stream& in, int with_table, screen_header& screen);

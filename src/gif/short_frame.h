@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "gif/canvas.h"
 #include "gif/image_data.h"
 
 struct frame_geometry {
@@ -22,4 +23,4 @@ struct frame_geometry {
 // code before it that names an entry not made, and could hold all its
 // pixels is taken as whole without being read back. Returns 1 when pixels
 // were added.
-int complete_short_frame(const frame_geometry& f, const image_data_seen& seen);
+int complete_short_frame(canvas_state& c, const frame_geometry& f, const image_data_seen& seen);

@@ -1,14 +1,11 @@
-// The input of the current file pass, read in large blocks, the shared I/O
-// buffer, and the checked reads and plain writes that every block goes
-// through.
+// The input of a file pass, read in large blocks, and the checked reads
+// that every block goes through.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include "gif/output.h"
 
-constexpr std::size_t data_capacity = 2000;  // fits the largest block assembled
-extern std::uint8_t data[data_capacity];     // shared I/O buffer
+constexpr std::size_t data_capacity = 2000;  // the run's I/O buffer: fits the largest block assembled
 
 // The input file, read a block at a time. Bytes [pos, end) of buf have been
 // read and not yet taken.
@@ -26,7 +23,6 @@ struct input_stream {
     std::uint8_t stdin_header[kept_header_capacity];
     std::uint8_t buf[input_block_size];
 };
-extern input_stream ifile;  // open for one call of gif_read
 
 // Whether the name stands for standard input.
 inline bool names_standard_input(const char* path) { return path[0] == '-' && path[1] == '\0'; }
@@ -34,27 +30,27 @@ inline bool names_standard_input(const char* path) { return path[0] == '-' && pa
 // Opens path as ifile; "-" opens standard input, once. Directories are
 // refused; a FIFO does not wait for a writer (without one it reads as
 // empty). Returns 1 when open.
-int open_input(const char* path);
+int open_input(input_stream& in, const char* path);
 
 // Reads the first n bytes of standard input ahead, keeping them for the
 // pass that opens it (more than were kept already; n at most
 // kept_header_capacity). Returns the bytes kept, fewer where it ends first.
-std::size_t read_standard_input_ahead(std::size_t n);
+std::size_t read_standard_input_ahead(input_stream& in, std::size_t n);
 
 // Standard input was used for something else (a list of names).
-void take_standard_input();
-void close_input();
+void take_standard_input(input_stream& in);
+void close_input(input_stream& in);
 
 // Makes at least n bytes (n <= input_block_size) wait in ifile.buf, unless
 // the input ends first. Returns how many wait, which may be fewer than n.
-std::size_t input_fill(std::size_t n);
+std::size_t input_fill(input_stream& in, std::size_t n);
 
 // Reads exactly n bytes into p: 1 when all of them arrived, else 0.
-int read_exact(std::uint8_t* p, std::size_t n);
+int read_exact(input_stream& in, std::uint8_t* p, std::size_t n);
 
 // The next input byte, or -1 at the end of the input.
-int read_byte();
+int read_byte(input_stream& in);
 
 // Skips data sub-blocks up to and including the zero length byte. Returns 1
 // when that byte was read, 0 when the input ended first.
-int skip_sub_blocks();
+int skip_sub_blocks(input_stream& in);

@@ -2,6 +2,8 @@
 // whole area, and it takes the bytes it says it takes, around the points
 // where its code stream grows a bit wider or starts its table over.
 #include <gtest/gtest.h>
+
+#include <memory>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,9 +19,10 @@ using testgif::bytes;
 
 bytes written_clear_frame(const clear_area& area, int delay) {
     std::FILE* f = std::tmpfile();
-    output_to(dup(fileno(f)));
-    write_clear_frame(area, delay);
-    close_output();
+    auto out = std::make_unique<output_stream>();
+    output_to(*out, dup(fileno(f)));
+    write_clear_frame(*out, area, delay);
+    close_output(*out);
     std::fseek(f, 0, SEEK_END);
     bytes b(static_cast<std::size_t>(std::ftell(f)));
     std::rewind(f);

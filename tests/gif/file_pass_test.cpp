@@ -35,7 +35,7 @@ void expect_control(const testgif::frame& in, const testgif::frame& out) {
     EXPECT_EQ(out.disposal, disposal);
     EXPECT_EQ(out.transparent, own ? in.transparent : -1);
     EXPECT_FALSE(out.user_input);
-    EXPECT_EQ(out.delay, loop_delay);
+    EXPECT_EQ(out.delay, join_settings{}.loop_delay);
 }
 
 // A single-file pass of `file` plus a trailer, decoded, must show every
@@ -188,7 +188,8 @@ TEST(file_pass, frame_control_bytes) {
         {"last_wins", {control(2, true, 1), control(1, false, 7)}, false, 0x04, 0},
         {"caption_takes_it", {control(2, true, 1)}, true, 0x04, 0},
     };
-    loop_delay = 300;
+    join_settings slow;
+    slow.loop_delay = 300;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         gif_builder b;
@@ -196,7 +197,7 @@ TEST(file_pass, frame_control_bytes) {
         for (const auto& g : c.before) b.gce(g);
         if (c.caption) b.plain_text("caption");
         b.image(picture(4, 4, 4, 41)).image(picture(4, 4, 4, 42));
-        harness::pass_result r = run_pass(3, b.trailer().data());
+        harness::pass_result r = run_pass(3, b.trailer().data(), slow);
         ASSERT_GT(r.out.size(), 8u);
         EXPECT_EQ(bytes(r.out.begin(), r.out.begin() + 8),
                   (bytes{0x21, 0xF9, 4, c.packed, 0x2C, 0x01, c.index, 0}));
@@ -206,7 +207,6 @@ TEST(file_pass, frame_control_bytes) {
         EXPECT_EQ(out.frames[1].transparent, -1);
         EXPECT_EQ(out.frames[1].disposal, 1);
     }
-    loop_delay = 20;
 }
 
 TEST(file_pass, odd_version_keeps_outer_bytes) {
@@ -220,13 +220,18 @@ TEST(file_pass, odd_version_keeps_outer_bytes) {
 // most recent table's, above them what an older, larger table left.
 TEST(file_pass, borrowed_colours_come_from_saved_tables) {
     bytes big = testgif::palette(8, 50), small = testgif::palette(2, 51);
-    run_pass(3, gif_builder().header(2, 2, big).image(picture(2, 2, 2, 1)).data());
-    run_pass(3, gif_builder().header(2, 2, small).image(picture(2, 2, 2, 1)).data());
     bytes no_table = gif_builder().header(2, 2, {}).image(picture(2, 2, 2, 1)).data();
     no_table[10] = 0x02;  // size field 2 (8 entries) without the table flag
-    testgif::decoded out = testgif::decode_gif(cat({run_pass(role_single, no_table).out, {0x3B}}));
+    harness::join_result j = harness::run_passes({{role_first, gif_builder().header(2, 2, big).image(picture(2, 2, 2, 1)).data()},
+                                                  {3, gif_builder().header(2, 2, small).image(picture(2, 2, 2, 1)).data()},
+                                                  {role_last, no_table}});
+    testgif::decoded out = testgif::decode_gif(j.out);
+    ASSERT_EQ(out.frames.size(), 3u);
+    EXPECT_EQ(out.frames[2].colours, cat({small, bytes(big.begin() + 6, big.end())}));
+    // A new run starts with no saved colours: entries the tables never set are black.
+    out = testgif::decode_gif(cat({run_pass(role_single, no_table).out, {0x3B}}));
     ASSERT_EQ(out.frames.size(), 1u);
-    EXPECT_EQ(out.frames[0].colours, cat({small, bytes(big.begin() + 6, big.end())}));
+    EXPECT_EQ(out.frames[0].colours, bytes(24, 0));
 }
 
 // A minimum code size that cannot be walked: nothing of that image, and

@@ -5,27 +5,29 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "gif/gif.h"
 #include "gif/image_data.h"
 #include "gif/layout.h"
+#include "gif/run.h"
 #include "gif/stream.h"
 
 namespace harness {
 
 namespace {
 
-// Sends the program's output to a scratch file.
-std::FILE* output_to_scratch() {
+// Sends the run's output to a scratch file.
+std::FILE* output_to_scratch(join_run& r) {
     std::FILE* f = std::tmpfile();
-    output_to(dup(fileno(f)));
+    output_to(r.out, dup(fileno(f)));
     return f;
 }
 
-// Closes the program's output and reads back what it wrote.
-bytes drain(std::FILE* f) {
-    close_output();
+// Closes the run's output and reads back what it wrote.
+bytes drain(join_run& r, std::FILE* f) {
+    close_output(r.out);
     std::fseek(f, 0, SEEK_END);
     bytes b(static_cast<std::size_t>(std::ftell(f)));
     std::rewind(f);
@@ -47,31 +49,31 @@ bytes cat(std::initializer_list<bytes> parts) {
     return all;
 }
 
-pass_result run_pass(int role, const bytes& file) {
-    join_result j = run_passes({{role, file}});
+pass_result run_pass(int role, const bytes& file, const join_settings& settings) {
+    join_result j = run_passes({{role, file}}, settings);
     if (!j.out.empty()) j.out.pop_back();  // the trailer
     return {j.results[0], j.out};
 }
 
-join_result run_passes(const std::vector<role_and_file>& files) {
+join_result run_passes(const std::vector<role_and_file>& files, const join_settings& settings) {
     std::string path = temp_input_path();
-    std::FILE* scratch = output_to_scratch();
-    int saved_verb = verb;
-    verb = 0;
+    auto run = std::make_unique<join_run>();
+    std::FILE* scratch = output_to_scratch(*run);
+    run->settings = settings;
+    run->settings.verb = 0;
     join_result r;
     for (const role_and_file& f : files) {
         testgif::write_file(path, f.file);
-        r.results.push_back(gif_read(f.role, path.c_str()));
-        r.reads += ifile.reads;
+        r.results.push_back(gif_read(*run, f.role, path.c_str()));
+        r.reads += run->in.reads;
     }
-    verb = saved_verb;
     for (int read : r.results)
         if (read) {
-            write_out(&layout::trailer, 1);
+            write_out(run->out, &layout::trailer, 1);
             break;
         }
-    r.out = drain(scratch);
-    r.writes = ofile.writes;
+    r.writes = run->out.writes;
+    r.out = drain(*run, scratch);
     std::remove(path.c_str());
     return r;
 }
@@ -79,16 +81,17 @@ join_result run_passes(const std::vector<role_and_file>& files) {
 copy_result copy_image_data(const bytes& input, int code_size) {
     std::string path = temp_input_path();
     testgif::write_file(path, input);
-    std::FILE* scratch = output_to_scratch();
+    auto run = std::make_unique<join_run>();
+    std::FILE* scratch = output_to_scratch(*run);
     copy_result r;
     r.result = 0;
     r.next = -2;
-    if (open_input(path.c_str())) {
-        r.result = image_data_copy(code_size);
-        r.next = read_byte();
-        close_input();
+    if (open_input(run->in, path.c_str())) {
+        r.result = image_data_copy(run->io(), code_size);
+        r.next = read_byte(run->in);
+        close_input(run->in);
     }
-    r.out = drain(scratch);
+    r.out = drain(*run, scratch);
     std::remove(path.c_str());
     return r;
 }

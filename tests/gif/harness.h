@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "gif/gif.h"
 #include "gif_writer.h"
 
 namespace harness {
@@ -18,8 +19,9 @@ struct pass_result {
 };
 
 // Writes file to a temporary path and runs gif_read on it in the given
-// role, collecting what it writes.
-pass_result run_pass(int role, const bytes& file);
+// role, in a run of its own with these settings (quiet), collecting what
+// it writes.
+pass_result run_pass(int role, const bytes& file, const join_settings& settings = {});
 
 // Runs gif_read on each file in turn, each in its role, into one output,
 // and ends the output with the trailer when any file was read, as the
@@ -34,7 +36,7 @@ struct role_and_file {
     int role;
     bytes file;
 };
-join_result run_passes(const std::vector<role_and_file>& files);
+join_result run_passes(const std::vector<role_and_file>& files, const join_settings& settings = {});
 
 // Runs image_data_copy on input; also reports the input byte after it.
 struct copy_result {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "gif/gif.h"
+#include "gif/output.h"
 #include "gif/stream.h"
 #include "gif_decode.h"
 #include "gif_scan.h"

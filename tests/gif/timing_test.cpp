@@ -54,18 +54,18 @@ std::vector<keep_case> keep_cases() {
 }
 
 TEST(keep_delays, frames_keep_their_own) {
-    keep_delays = 1;
+    join_settings keep;
+    keep.keep_delays = 1;
     for (const keep_case& c : keep_cases()) {
         SCOPED_TRACE(c.name);
         bytes header = c.role == role_first || c.role == role_single ? bytes{} : screen().data();
-        harness::pass_result r = harness::run_pass(c.role, c.file);
+        harness::pass_result r = harness::run_pass(c.role, c.file, keep);
         testgif::decoded d = testgif::decode_gif(harness::cat({header, r.out, {0x3B}}));
         ASSERT_TRUE(d.ok) << d.error;
         std::vector<int> delays;
         for (const auto& f : d.frames) delays.push_back(f.delay);
         EXPECT_EQ(delays, c.delays);
     }
-    keep_delays = 0;
 }
 
 }  // namespace

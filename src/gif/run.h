@@ -1,0 +1,39 @@
+// Everything one join holds, from its first file to its trailer: its
+// settings, its output and input streams, its buffers, the colours it saved
+// and the table it chose, and its canvas. A join owns one, and nothing of
+// it is shared with another join, so joins can follow one another with
+// other settings, or run at once in other threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "gif/canvas.h"
+#include "gif/gif.h"
+#include "gif/image_data.h"
+#include "gif/layout.h"
+#include "gif/output.h"
+#include "gif/output_table.h"
+#include "gif/stream.h"
+
+// The entries of the most recent global table read whole, entry by entry.
+// Entries above it keep what older, larger tables left there.
+struct saved_colours {
+    std::uint8_t red[layout::max_table_entries];
+    std::uint8_t grn[layout::max_table_entries];
+    std::uint8_t blu[layout::max_table_entries];
+};
+
+struct join_run {
+    join_settings settings;
+    int fit_width = 0, fit_height = 0;  // with fit_canvas: the largest screen, read before the join
+    output_stream out;
+    input_stream in;
+    std::uint8_t data[data_capacity];  // where blocks are read and assembled
+    image_data_window window;
+    saved_colours saved;
+    chosen_table table;
+    canvas_state canvas;
+
+    image_data_io io() { return {in, out, window}; }
+};
