@@ -32,7 +32,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/census.h"
+#include "lib/census.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/lzw_walker.h"
@@ -490,7 +490,7 @@ struct named_file {
 // screens is 0, grows in the header as the files come.
 bytes join_with_long_options(const named_file& first, const named_file& second, int screens) {
     CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
-    census c = take_census(*ws->run, {first.path, second.path}, screens, nullptr);
+    census c = take_census(*ws->run, {reeljoin::input::file(first.path), reeljoin::input::file(second.path)}, screens, nullptr);
     ws->run->fit_width = c.width;
     ws->run->fit_height = c.height;
     const table_candidate* common = most_common_table(c.tables);

@@ -1,4 +1,5 @@
-// The run after the options: output, census, frame roles, trailer, status.
+// The run after the options: the join, as the library does it, with its
+// messages printed, the new output file guarded from signals, and a status.
 #pragma once
 
 #include <string>
@@ -15,5 +16,6 @@ struct join_request {
     bool stdin_taken = false;        // standard input gave a list of names
 };
 
-// Joins the named files into the output; returns the exit status.
-int run_join(const join_request& q);
+// Joins the named files into the output; returns the exit status. The
+// names are taken from the request.
+int run_join(join_request& q);

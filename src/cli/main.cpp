@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     join_request q;
     q.output = cl.output;
     q.output_fd = output_fd;
-    q.names = cl.inputs;
+    q.names = std::move(cl.inputs);
     q.settings = cl.settings;
     for (const std::string& list : cl.lists) q.stdin_taken |= list == "-";
     return run_join(q);

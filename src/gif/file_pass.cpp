@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gif/canvas.h"
 #include "gif/frame.h"
@@ -135,24 +136,40 @@ void block_loop(join_run& r, int role, const screen_info& screen) {
     time_still(r, frames, run_delay);
 }
 
-}  // namespace
-
-int gif_read(join_run& r, int role, const char* path) {
-    r.canvas.out = &r.out;  // the canvas writes where the run does, as its settings say
-    r.canvas.fit = r.settings.fit_canvas != 0;
-    if (!open_input(r.in, path)) {
-        std::printf("Unable to open GIF file: %s\n", path);
-        return 0;
-    }
-    if (r.settings.verb) std::printf("Processing: %s\n", path);
+// The pass over an input that is open.
+int read_open_input(join_run& r, int role, const char* name) {
+    if (r.settings.verb) run_message(r, ("Processing: " + std::string(name)).c_str());
     screen_info screen;
     int read = read_header(r, role, screen);
     if (read) {
         canvas_next_file(r.canvas);
         block_loop(r, role, screen);
     } else {
-        std::puts("Not a GIF file");
+        run_message(r, "Not a GIF file");
     }
     close_input(r.in);
     return read;
+}
+
+// The canvas writes where the run does, as its settings say.
+void bind_canvas(join_run& r) {
+    r.canvas.out = &r.out;
+    r.canvas.fit = r.settings.fit_canvas != 0;
+}
+
+}  // namespace
+
+int gif_read(join_run& r, int role, const char* path) {
+    bind_canvas(r);
+    if (!open_input(r.in, path)) {
+        run_message(r, ("Unable to open GIF file: " + std::string(path)).c_str());
+        return 0;
+    }
+    return read_open_input(r, role, path);
+}
+
+int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size) {
+    bind_canvas(r);
+    open_memory_input(r.in, bytes, size);
+    return read_open_input(r, role, name);
 }

@@ -3,6 +3,9 @@
 // the run settings that the command line fills in before any file is read.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 
 // Frame role, passed to gif_read. Zero and positive values come from the
 // driver's count of files read so far; the negative ones are fixed.
@@ -37,3 +40,7 @@ struct join_run;
 // Returns 1 when the file was read (to its trailer, the end of its data or
 // a byte that starts no block), 0 when it cannot be opened or is not a GIF.
 int gif_read(join_run& r, int role, const char* path);
+
+// The same for an input of `size` bytes held in memory, named `name` in
+// the run's messages.
+int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size);

@@ -15,6 +15,14 @@ namespace {
 // Writes all of [p, p + n) at the descriptor's offset, or at `at` when
 // at >= 0. A failure marks the stream failed.
 void write_all(output_stream& o, const std::uint8_t* p, std::size_t n, off_t at = -1) {
+    if (o.memory) {
+        std::vector<std::uint8_t>& m = *o.memory;
+        std::size_t from = at < 0 ? m.size() : static_cast<std::size_t>(at);
+        if (from + n > m.size()) m.resize(from + n);
+        if (n) std::memcpy(m.data() + from, p, n);
+        ++o.writes;
+        return;
+    }
     while (n > 0 && !o.failed) {
         ssize_t done = at < 0 ? ::write(o.fd, p, n) : ::pwrite(o.fd, p, n, at);
         ++o.writes;
@@ -31,8 +39,17 @@ void write_all(output_stream& o, const std::uint8_t* p, std::size_t n, off_t at 
 
 }  // namespace
 
+void output_to_memory(output_stream& o, std::vector<std::uint8_t>& bytes) {
+    output_to(o, -1);
+    bytes.clear();
+    o.memory = &bytes;
+    o.regular = true;
+    o.held = false;
+}
+
 void output_to(output_stream& o, int fd) {
     o.fd = fd;
+    o.memory = nullptr;
     struct stat st;
     bool known = ::fstat(fd, &st) == 0;
     // Positions are offsets from the start of a regular file: one that
@@ -161,6 +178,13 @@ int read_back_output(output_stream& o, std::uint64_t at, std::uint8_t* p, std::s
             n -= early;
             continue;
         }
+        if (o.memory) {
+            std::memcpy(p, o.memory->data() + at, early);
+            at += early;
+            p += early;
+            n -= early;
+            continue;
+        }
         ssize_t got = o.regular ? ::pread(o.fd, p, early, static_cast<off_t>(at)) : -1;
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return 0;
@@ -186,7 +210,9 @@ int truncate_output(output_stream& o, std::uint64_t at) {
         return 1;
     }
     if (!o.regular) return 0;
-    if (::ftruncate(o.fd, static_cast<off_t>(at)) != 0 ||
+    if (o.memory) {
+        o.memory->resize(at);
+    } else if (::ftruncate(o.fd, static_cast<off_t>(at)) != 0 ||
         ::lseek(o.fd, static_cast<off_t>(at), SEEK_SET) < 0)
         return 0;
     o.written = at;
@@ -200,7 +226,8 @@ int close_output(output_stream& o) {
     else
         flush_output(o);
     int ok = !o.failed;
-    if (::close(o.fd) != 0) ok = 0;
+    if (!o.memory && ::close(o.fd) != 0) ok = 0;
+    o.memory = nullptr;
     o.fd = -1;
     spool_close(o.spool);
     return ok;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "gif/output_spool.h"
 
@@ -23,6 +24,7 @@ struct output_stream {
     std::uint64_t written = 0;  // bytes out of the buffer: handed to the file, or spooled
     std::uint64_t released = 0; // held output: the bytes before this may go out
     output_spool spool;         // held output: bytes out of the buffer not yet sent
+    std::vector<std::uint8_t>* memory = nullptr;  // an output in memory, written there instead of fd
     std::uint64_t writes = 0;   // write calls made for them
     std::size_t fill = 0;       // bytes waiting in buf
     std::uint8_t buf[output_buffer_size];
@@ -30,6 +32,10 @@ struct output_stream {
 
 // Writes to a descriptor that is open for writing; the stream closes it.
 void output_to(output_stream& o, int fd);
+
+// Writes into `bytes`, emptied first, which must stay until the stream is
+// closed.
+void output_to_memory(output_stream& o, std::vector<std::uint8_t>& bytes);
 
 // Appends n bytes.
 void write_out(output_stream& o, const std::uint8_t* p, std::size_t n);

@@ -24,8 +24,14 @@ struct saved_colours {
     std::uint8_t blu[layout::max_table_entries];
 };
 
+// Where a run's messages go, a line at a time without its newline; with
+// none, they are printed on standard output.
+using message_sink = void (*)(void* context, const char* line);
+
 struct join_run {
     join_settings settings;
+    message_sink say = nullptr;
+    void* say_context = nullptr;
     int fit_width = 0, fit_height = 0;  // with fit_canvas: the largest screen, read before the join
     output_stream out;
     input_stream in;
@@ -37,3 +43,6 @@ struct join_run {
 
     image_data_io io() { return {in, out, window}; }
 };
+
+// Sends one message line of the run where it goes.
+void run_message(join_run& r, const char* line);

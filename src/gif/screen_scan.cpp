@@ -59,3 +59,7 @@ int read_standard_screen(input_stream& in, int with_table, screen_header& screen
     // Standard input has no size: it holds what it gave.
     return parse_screen(header, got, got, with_table, screen);
 }
+
+int read_screen_bytes(const std::uint8_t* bytes, std::size_t size, int with_table, screen_header& screen) {
+    return parse_screen(bytes, std::min(size, header_size + sizeof screen.table), size, with_table, screen);
+}

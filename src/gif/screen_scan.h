@@ -22,3 +22,6 @@ int read_screen(int fd, std::uint64_t file_size, int with_table, screen_header& 
 // The same from standard input, whose header is read ahead and kept for
 // the pass that reads it.
 int read_standard_screen(input_stream& in, int with_table, screen_header& screen);
+
+// The same from `size` bytes held in memory.
+int read_screen_bytes(const std::uint8_t* bytes, std::size_t size, int with_table, screen_header& screen);

@@ -13,6 +13,15 @@ namespace {
 // Reads what the file gives into the free space after end. Returns 0, or
 // the error that ended the input.
 int read_more(input_stream& in) {
+    if (in.memory) {  // bytes held in memory: copied as a file would give them
+        std::size_t n = std::min(input_block_size - in.end, in.memory_size - in.memory_at);
+        std::memcpy(in.buf + in.end, in.memory + in.memory_at, n);
+        in.memory_at += n;
+        in.end += n;
+        ++in.reads;
+        in.at_end = n == 0;
+        return 0;
+    }
     for (;;) {
         ssize_t got = ::read(in.fd, in.buf + in.end, input_block_size - in.end);
         ++in.reads;
@@ -71,7 +80,19 @@ std::size_t read_standard_input_ahead(input_stream& in, std::size_t n) {
 
 void take_standard_input(input_stream& in) { in.stdin_taken = true; }
 
+void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size) {
+    in.fd = -1;
+    in.memory = bytes;
+    in.memory_size = size;
+    in.memory_at = 0;
+    in.pos = in.end = 0;
+    in.at_end = false;
+    in.reads = 0;
+    read_more(in);
+}
+
 void close_input(input_stream& in) {
+    in.memory = nullptr;
     if (in.fd >= 0) ::close(in.fd);
     in.fd = -1;
     in.pos = in.end = 0;

@@ -21,6 +21,8 @@ struct input_stream {
     bool stdin_taken = false;  // standard input was read to its end, or is being read
     std::size_t stdin_kept = 0;  // bytes of its start read ahead, in stdin_header
     std::uint8_t stdin_header[kept_header_capacity];
+    const std::uint8_t* memory = nullptr;  // an input held in memory, read from there
+    std::size_t memory_size = 0, memory_at = 0;
     std::uint8_t buf[input_block_size];
 };
 
@@ -31,6 +33,10 @@ inline bool names_standard_input(const char* path) { return path[0] == '-' && pa
 // refused; a FIFO does not wait for a writer (without one it reads as
 // empty). Returns 1 when open.
 int open_input(input_stream& in, const char* path);
+
+// Opens `size` bytes held in memory as ifile; they must stay until it is
+// closed.
+void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size);
 
 // Reads the first n bytes of standard input ahead, keeping them for the
 // pass that opens it (more than were kept already; n at most

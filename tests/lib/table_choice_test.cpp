@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "cli/table_choice.h"
+#include "lib/table_choice.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/table_choice.h"
+#include "lib/table_choice.h"
 #include "gif/run.h"
+#include "reeljoin/join.h"
 
 struct census {
     int existing = 0;           // names that exist (anything stat can see counts)
@@ -16,7 +17,7 @@ struct census {
     table_tally tables;         // with compact_tables: the global tables met
 };
 
-// Counts the names that exist, and finds whether one of them is the file
+// Counts the inputs that exist (those in memory always do), and finds whether one of them is the file
 // `output` describes (null: none). With screens it also finds the largest
 // screen width and height, and with compact_tables it counts the global
 // tables (of every file with screens, else of a few hundred spread over the
@@ -24,4 +25,4 @@ struct census {
 // alone (pipes and devices can be read only once; standard input's header
 // is read ahead into the run's input and kept). The run's settings say
 // whether tables are counted.
-census take_census(join_run& r, const std::vector<std::string>& names, int screens, const struct stat* output);
+census take_census(join_run& r, const std::vector<reeljoin::input>& names, int screens, const struct stat* output);

@@ -1,4 +1,4 @@
-#include "cli/table_choice.h"
+#include "lib/table_choice.h"
 
 #include <cstring>
 

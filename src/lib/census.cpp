@@ -1,4 +1,4 @@
-#include "cli/census.h"
+#include "lib/census.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,9 +21,17 @@ constexpr std::size_t table_sample = 256;
 // screen in its header, where it is a regular file that reads as a GIF
 // (has_screen). Such a name is opened and examined through its descriptor,
 // so that its path is looked up once.
-int look_at(join_run& r, const char* name, bool read_header, struct stat& st, screen_header& screen, bool& has_screen) {
+int look_at(join_run& r, const reeljoin::input& in, bool read_header, struct stat& st, screen_header& screen,
+            bool& has_screen) {
     int compact_tables = r.settings.compact_tables;
     has_screen = false;
+    if (in.in_memory()) {  // bytes in memory: they exist, and are no file an output could be
+        has_screen = read_header && read_screen_bytes(in.data().data(), in.data().size(), compact_tables, screen);
+        st.st_dev = 0;
+        st.st_ino = 0;
+        return 1;
+    }
+    const char* name = in.name().c_str();
     if (names_standard_input(name)) {
         has_screen = read_header && !r.in.stdin_taken && read_standard_screen(r.in, compact_tables, screen);
         return fstat(STDIN_FILENO, &st) == 0;
@@ -40,7 +48,7 @@ int look_at(join_run& r, const char* name, bool read_header, struct stat& st, sc
 
 }  // namespace
 
-census take_census(join_run& r, const std::vector<std::string>& names, int screens, const struct stat* output) {
+census take_census(join_run& r, const std::vector<reeljoin::input>& names, int screens, const struct stat* output) {
     int compact_tables = r.settings.compact_tables;
     census c;
     struct stat st;
@@ -51,10 +59,11 @@ census take_census(join_run& r, const std::vector<std::string>& names, int scree
     std::size_t stride = screens ? 1 : std::max<std::size_t>(1, names.size() / table_sample);
     for (std::size_t i = 0; i < names.size(); ++i) {
         bool has_screen;
-        if (!look_at(r, names[i].c_str(), screens || (compact_tables && i % stride == 0), st, screen, has_screen))
+        if (!look_at(r, names[i], screens || (compact_tables && i % stride == 0), st, screen, has_screen))
             continue;
         ++c.existing;
-        if (output && st.st_dev == output->st_dev && st.st_ino == output->st_ino) c.output_is_input = 1;
+        if (output && !names[i].in_memory() && st.st_dev == output->st_dev && st.st_ino == output->st_ino)
+            c.output_is_input = 1;
         if (!has_screen) continue;
         c.width = std::max(c.width, screen.width);
         c.height = std::max(c.height, screen.height);

@@ -1,0 +1,10 @@
+#include "gif/run.h"
+
+#include <cstdio>
+
+void run_message(join_run& r, const char* line) {
+    if (r.say)
+        r.say(r.say_context, line);
+    else
+        std::printf("%s\n", line);
+}
