@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh g++ cmake make libgtest-dev libgmock-dev libgif-dev
+bash scripts/install-deps.sh g++ cmake make libgtest-dev libgmock-dev libgif-dev pkg-config
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DREELJOIN_TESTS=ON \
     -DCMAKE_CXX_FLAGS="$sanitize -fno-omit-frame-pointer" \

@@ -35,6 +35,12 @@ gzip -t "$page" || fail "the manual page is not valid gzip"
 gzip -dc "$page" | cmp -s - "$src/man/reeljoin.1" || fail "the packaged manual page differs from man/reeljoin.1"
 completion=$root/usr/share/bash-completion/completions/reeljoin
 cmp -s "$completion" "$src/completion/reeljoin" || fail "usr/share/bash-completion/completions/reeljoin is missing or differs"
+# The library, in the same package: header, static library, CMake package
+# and pkg-config file.
+cmp -s "$root/usr/include/reeljoin/join.h" "$src/include/reeljoin/join.h" || fail "usr/include/reeljoin/join.h is missing or differs"
+for part in libreeljoin.a cmake/reeljoin/reeljoin-config.cmake cmake/reeljoin/reeljoin-targets.cmake pkgconfig/reeljoin.pc; do
+    [ -n "$(find "$root/usr/lib" -path "*/$part")" ] || fail "the library's $part is missing"
+done
 if command -v man >/dev/null; then
     MANWIDTH=80 man --warnings -l "$page" >"$tmp/page.txt" 2>"$tmp/page.err" || fail "man could not render the page"
     [ ! -s "$tmp/page.err" ] || { cat "$tmp/page.err"; fail "man warned about the packaged page"; }
@@ -56,4 +62,4 @@ total=0
 for f in "${examples[@]}"; do total=$((total + $(stat -c %s "$f"))); done
 [ "$(stat -c %s joined.gif)" -gt "$total" ] || fail "joined.gif is smaller than its inputs together"
 
-echo "PASS: $(basename "$deb") installs usr/bin/reeljoin, its manual page and its bash completion; the installed program joined ${#examples[@]} examples"
+echo "PASS: $(basename "$deb") installs usr/bin/reeljoin, its manual page, its bash completion and the library; the installed program joined ${#examples[@]} examples"
