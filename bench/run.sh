@@ -480,5 +480,33 @@ sys.stdout.buffer.write(head + b"\x21\xfe\x00" * n + image + b"\x3b")' "$1" >"$f
         printf "- %s: eight million blocks at most 12x a million: %.3f s vs %.3f s (%.1fx)\n",
             (b <= 12 * s + 0.005 ? "PASS" : "FAIL"), b, s, (s > 0 ? b / s : 0) }'
 } | tee -a "$report"
+
+# Pipes: the large set as one GIF on standard input, the join on standard
+# output, beside the same bytes through two cats.
+pipe_in=$inputs/pipe-large.gif
+[ -s "$pipe_in" ] || "$reeljoin_path" -s -o "$pipe_in" "${large[@]}"
+{
+    echo
+    echo "| through pipes, $(bytes_of "$pipe_in") bytes in | seconds (median) | peak MiB |"
+    echo "| --- | ---: | ---: |"
+    read -r pipe_cat_t _ _ pipe_cat_m _ < <("$runner" -n "$runs" -w 1 -- sh -c 'cat "$1" | cat | cat >/dev/null' sh "$pipe_in")
+    read -r pipe_rj_t _ _ pipe_rj_m _ < <("$runner" -n "$runs" -w 1 -- \
+        sh -c 'cat "$1" | "$2" -s -o - - | cat >/dev/null' sh "$pipe_in" "$reeljoin_path")
+    for row in "cat | cat:$pipe_cat_t:$pipe_cat_m" "cat | reeljoin -o - - | cat:$pipe_rj_t:$pipe_rj_m"; do
+        IFS=: read -r what t m <<<"$row"
+        printf '| %s | %.3f | %.1f |\n' "$what" "$t" "$(awk -v k="$m" 'BEGIN { print k / 1024 }')"
+    done
+    "$reeljoin_path" -s -o "$outputs/file.gif" "$pipe_in"
+    same=FAIL
+    "$reeljoin_path" -s -o - - <"$pipe_in" | cmp -s - "$outputs/file.gif" && same=PASS
+    rm -f "$outputs"/*.gif
+    echo
+    echo "Targets:"
+    awk -v a="$pipe_rj_t" -v b="$pipe_cat_t" -v m="$pipe_rj_m" 'BEGIN {
+        printf "- %s: through pipes at most 1.3x cat | cat: %.3f s vs %.3f s (%.2fx)\n",
+            (a <= 1.3 * b ? "PASS" : "FAIL"), a, b, (b > 0 ? a / b : 0)
+        printf "- %s: through pipes in at most 8 MiB: %.1f MiB\n", (m <= 8192 ? "PASS" : "FAIL"), m / 1024 }'
+    echo "- $same: the pipe gets the bytes the file gets"
+} | tee -a "$report"
 echo
 echo "Saved to $report"
