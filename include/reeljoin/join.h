@@ -87,17 +87,19 @@ enum class failure {
 struct report {
     bool written = false;               // the join was written whole
     std::vector<std::string> messages;  // the lines the program would print, without newlines
+    std::vector<std::string> warnings;  // the lines it would print on standard error
     failure cause = failure::none;
     std::string file;                   // the file the failure concerns, where one does
 };
 
-// Calls a join makes as it goes, all optional: each message as it comes,
+// Calls a join makes as it goes, all optional: each message and warning as it comes,
 // and around the making of an output file's new file (for a program that
 // removes it on a signal: `opening` before it is made, `opened` with its
 // path just after, "" when the output is written directly, `closed` once it
 // is renamed or removed).
 struct events {
     std::function<void(const std::string& line)> message;
+    std::function<void(const std::string& line)> warning;
     std::function<void()> opening;
     std::function<void(const std::string& new_file)> opened;
     std::function<void()> closed;

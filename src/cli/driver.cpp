@@ -39,6 +39,10 @@ int run_join(join_request& q) {
     // a signal from the moment it exists.
     reeljoin::events on;
     on.message = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
+    on.warning = [](const std::string& line) {
+        std::fflush(stdout);  // where both are one terminal, the lines stay in order
+        std::fprintf(stderr, "%s\n", line.c_str());
+    };
     on.opening = hold_interrupts;
     on.opened = [](const std::string& file) {
         guard_file(file.c_str());

@@ -1,8 +1,11 @@
 // reeljoin: joins GIF files into one animated GIF that loops for ever,
 // copying every image's compressed data through unchanged.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/driver.h"
 #include "cli/interrupt.h"
@@ -11,22 +14,40 @@
 
 namespace {
 
-// With -o - the animation goes to standard output, so every message goes
-// to standard error: descriptor 1 becomes standard error, and the
-// animation's descriptor is returned.
+// With the animation on standard output, every message goes to standard
+// error: descriptor 1 becomes standard error, and the animation's
+// descriptor is returned.
 int take_standard_output() {
     int fd = dup(STDOUT_FILENO);
     dup2(STDERR_FILENO, STDOUT_FILENO);
     return fd;
 }
 
+// Whether the output is standard output under another name (/dev/stdout,
+// or the file standard output was sent to): written through descriptor 1,
+// with the messages beside it on standard error, as with -o -.
+bool names_standard_output(const std::string& output) {
+    struct stat named, out;
+    return output != "-" && stat(output.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
+}
+
+// A short option after the first name is a name; where no file has it,
+// the user most likely meant the option, and is told.
+void warn_of_options_taken_as_names(const std::vector<std::string>& names) {
+    struct stat st;
+    for (const std::string& name : names)
+        if ((name == "-s" || name == "-o" || name == "-d" || name == "-e" || name == "-h") && stat(name.c_str(), &st) != 0)
+            std::fprintf(stderr, "reeljoin: '%s' is taken as a file name here; options go before the first file\n",
+                         name.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     command_line cl = parse_options(argc, argv);
-    bool to_stdout = cl.output == "-";
-    bool terminal = to_stdout && isatty(STDOUT_FILENO);
-    int output_fd = to_stdout ? take_standard_output() : -1;
+    bool terminal = cl.output == "-" && isatty(STDOUT_FILENO);
+    int output_fd = cl.output == "-" || names_standard_output(cl.output) ? take_standard_output() : -1;
     if (!cl.unknown.empty()) {
         std::printf("Unknown option: %s\n", cl.unknown.c_str());
         return 1;
@@ -52,6 +73,7 @@ int main(int argc, char** argv) {
         std::printf("reeljoin: standard output is a terminal; redirect it, or name a file with -o\n");
         return 1;
     }
+    warn_of_options_taken_as_names(cl.inputs);
     handle_interrupts();
     join_request q;
     q.output = cl.output;

@@ -10,7 +10,10 @@ namespace {
 
 constexpr std::size_t block_size = 64 * 1024;
 
+// A line ends at its newline, and a list written on Windows ends its lines
+// with a carriage return before it: one is dropped.
 void take_name(std::string& line, std::vector<std::string>& names) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty()) names.push_back(line);
     line.clear();
 }

@@ -1,7 +1,6 @@
 #include "cli/options.h"
 
 #include <cctype>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,15 +9,16 @@
 
 namespace {
 
-// Reads a leading decimal number ("12abc" gives 12) into value; an argument
-// that does not start with one leaves value as it is.
-void read_number(const char* text, int& value) {
+// Reads a delay from a leading decimal number ("12abc" gives 12) into
+// value; an argument that does not start with one leaves value as it is.
+// A number outside 0 to 65535, which a frame cannot hold, returns 0.
+int read_delay(const char* text, int& value) {
     char* end = nullptr;
     long n = std::strtol(text, &end, 10);
-    if (end == text) return;
-    if (n > INT_MAX) n = INT_MAX;
-    if (n < INT_MIN) n = INT_MIN;
+    if (end == text) return 1;
+    if (n < 0 || n > 0xFFFF) return 0;
     value = static_cast<int>(n);
+    return 1;
 }
 
 int is(const char* arg, const char* option) { return std::strcmp(arg, option) == 0; }
@@ -107,10 +107,12 @@ int apply_short_option(int i, int argc, char** argv, command_line& cl) {
         cl.settings.verb = 0;
         return 1;
     }
+    int ok = 1;
     if (is(arg, "-o")) cl.output = argv[i + 1];
-    else if (is(arg, "-d")) read_number(argv[i + 1], cl.settings.loop_delay);
-    else if (is(arg, "-e")) read_number(argv[i + 1], cl.settings.loop_end_delay);
+    else if (is(arg, "-d")) ok = read_delay(argv[i + 1], cl.settings.loop_delay);
+    else if (is(arg, "-e")) ok = read_delay(argv[i + 1], cl.settings.loop_end_delay);
     else return 0;
+    if (!ok && cl.invalid.empty()) cl.invalid = std::string(arg) + " " + argv[i + 1];
     return 2;
 }
 

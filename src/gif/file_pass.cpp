@@ -53,6 +53,16 @@ void centre_on_canvas(join_run& r, int width, int height, screen_info& screen) {
     screen.top_offset = std::max(0, (canvas_height(r.canvas) - height) / 2);
 }
 
+// In the default mode a later file's frames keep the first file's canvas,
+// which cuts off what lies beyond it: the run says so.
+void warn_if_clipped(join_run& r, int width, int height) {
+    if (!r.settings.verb || (width <= r.canvas.width && height <= r.canvas.height)) return;
+    char line[512];
+    std::snprintf(line, sizeof line, "reeljoin: %s is %dx%d, larger than the canvas (%dx%d); --fit or --center makes room for it",
+                  r.in_name, width, height, r.canvas.width, r.canvas.height);
+    run_warning(r, line);
+}
+
 // Reads signature, version, screen descriptor and global table, and writes
 // them for a role that gives the header. Nothing is written, and the saved
 // table is left alone, unless all of them were read whole.
@@ -79,6 +89,7 @@ int read_header(join_run& r, int role, screen_info& screen) {
     }
     if (r.settings.fit_canvas) canvas_include(r.canvas, width, height);
     if (r.settings.center_frames) centre_on_canvas(r, width, height, screen);
+    if (!r.settings.fit_canvas && !writes_header(role)) warn_if_clipped(r, width, height);
     return 1;
 }
 
@@ -138,6 +149,7 @@ void block_loop(join_run& r, int role, const screen_info& screen) {
 
 // The pass over an input that is open.
 int read_open_input(join_run& r, int role, const char* name) {
+    r.in_name = name;
     if (r.settings.verb) run_message(r, ("Processing: " + std::string(name)).c_str());
     screen_info screen;
     int read = read_header(r, role, screen);

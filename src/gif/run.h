@@ -31,7 +31,9 @@ using message_sink = void (*)(void* context, const char* line);
 struct join_run {
     join_settings settings;
     message_sink say = nullptr;
-    void* say_context = nullptr;
+    message_sink warn = nullptr;  // warnings, which the program prints on standard error
+    void* say_context = nullptr;   // given to both
+    const char* in_name = "";      // the input being read, for its messages
     int fit_width = 0, fit_height = 0;  // with fit_canvas: the largest screen, read before the join
     output_stream out;
     input_stream in;
@@ -46,3 +48,6 @@ struct join_run {
 
 // Sends one message line of the run where it goes.
 void run_message(join_run& r, const char* line);
+
+// A warning: on standard error where the run has no sink for them.
+void run_warning(join_run& r, const char* line);

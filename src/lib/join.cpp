@@ -80,6 +80,10 @@ struct joining {
         rep.messages.push_back(line);
         if (on.message) on.message(line);
     }
+    void warn(const std::string& line) {
+        rep.warnings.push_back(line);
+        if (on.warning) on.warning(line);
+    }
     report& fail(failure cause, const std::string& file, const std::string& line) {
         rep.cause = cause;
         rep.file = file;
@@ -89,6 +93,7 @@ struct joining {
 };
 
 void tell(void* context, const char* line) { static_cast<joining*>(context)->say(line); }
+void warn(void* context, const char* line) { static_cast<joining*>(context)->warn(line); }
 
 int read_one(join_run& r, int role, const input& in) {
     if (in.in_memory()) return gif_read_memory(r, role, in.name().c_str(), in.data().data(), in.data().size());
@@ -162,6 +167,7 @@ report join(const std::vector<input>& inputs, output out, const settings& s, con
     r.settings = run_settings(s);
     r.in.stdin_taken = s.standard_input_used;
     r.say = tell;
+    r.warn = warn;
     r.say_context = &j;
     if (inputs.empty()) return j.fail(failure::no_inputs, "", "");
     // The output is not touched before the census: an output that exists
@@ -177,7 +183,10 @@ report join(const std::vector<input>& inputs, output out, const settings& s, con
     census c = take_census(r, inputs, screens, output_exists ? &existing_output : nullptr);
     if (c.output_is_input)
         return j.fail(failure::output_is_input, out.name(), "Output file is also an input: " + out.name());
-    if (c.existing == 0) return j.fail(failure::nothing_exists, "", "");
+    if (c.existing == 0) {  // each is reported as a missing file is
+        for (const input& in : inputs) j.say("Unable to open GIF file: " + in.name());
+        return j.fail(failure::nothing_exists, "", "");
+    }
     output_file f;
     if (!open_output(j, out, f))
         return j.fail(failure::cannot_open_output, out.name(), "Unable to open output file: " + out.name());

@@ -65,6 +65,9 @@ protected:
         ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
         testgif::write_file(dir + "/c c.gif", one_frame(6));
         std::ofstream(dir + "/list.txt") << "b.gif\n\nc c.gif\n";
+        std::ofstream(dir + "/crlf.txt") << "a.gif\r\nb.gif\r\n";
+        testgif::write_file(dir + "/tiny.gif", testgif::gif_builder().header(3, 3, testgif::palette(4, 7))
+                                                  .image(testgif::picture(3, 3, 4, 7)).trailer().data());
     }
 };
 
@@ -115,11 +118,13 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"no_arguments", "", "", 1, none, {}, -1, "reeljoin: no input files; try 'reeljoin --help'\n"},
         run_case{"help", "-h", usage, 0, none, {}, -1},
         run_case{"help_after_options", "-s -h a.gif", usage, 0, none, {}, -1},
-        run_case{"help_after_a_name_is_a_name", "a.gif -h", pa + "Unable to open GIF file: -h\n", 0, "out.gif", {20, 20}, -1},
+        run_case{"help_after_a_name_is_a_name", "a.gif -h", pa + "Unable to open GIF file: -h\n", 0, "out.gif", {20, 20}, -1, "reeljoin: '-h' is taken as a file name here; options go before the first file\n"},
         run_case{"three_files", "-d 10 -e 300 a.gif b.gif c.gif", pa + pb + pc, 0, "out.gif", {10, 10, 10, 300}, 0},
         run_case{"silent", "-s -o x.gif a.gif b.gif", "", 0, "x.gif", {20, 20, 80}, 0},
-        run_case{"trailing_option_is_a_name", "a.gif b.gif -s", pa + pb + "Unable to open GIF file: -s\n", 0, "out.gif", {20, 20, 80}, 0},
-        run_case{"lone_trailing_option", "-o x.gif -s", "", 1, none, {}, -1},
+        run_case{"trailing_option_is_a_name", "a.gif b.gif -s", pa + pb + "Unable to open GIF file: -s\n", 0, "out.gif", {20, 20, 80}, 0, "reeljoin: '-s' is taken as a file name here; options go before the first file\n"},
+        run_case{"lone_trailing_option", "-o x.gif -s", "Unable to open GIF file: -s\n", 1, none, {}, -1, "reeljoin: '-s' is taken as a file name here; options go before the first file\n"},
+        run_case{"option_after_the_first_name", "-s a.gif -o reel.gif", "Unable to open GIF file: -o\nUnable to open GIF file: reel.gif\n", 0, "out.gif", {20, 20}, -1,
+                 "reeljoin: '-o' is taken as a file name here; options go before the first file\n"},
         run_case{"numbers_read_like_scanf", "-s -d 12abc -e xyz a.gif b.gif", "", 0, "out.gif", {12, 12, 80}, 0},
         run_case{"option_value_taken_as_is", "-d -e 3 a.gif", "Unable to open GIF file: 3\n" + pa, 0, "out.gif", {20, 20}, -1},
         run_case{"first_not_a_gif", "text.txt a.gif", pt + not_gif + pa, 0, "out.gif", {20, 20}, 0},
@@ -127,7 +132,14 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"last_two_not_gifs", "a.gif text.txt text.txt", pa + pt + not_gif + pt + not_gif, 0, "out.gif", {20, 20}, 0},
         run_case{"single_existing_file", "-e 99 a.gif missing.gif", pa + "Unable to open GIF file: missing.gif\n", 0, "out.gif", {20, 20}, -1},
         run_case{"nothing_readable", "text.txt text.txt", pt + not_gif + pt + not_gif, 1, none, {}, -1},
-        run_case{"nothing_exists", "missing.gif", "", 1, none, {}, -1},
+        run_case{"nothing_exists", "missing.gif gone.gif", "Unable to open GIF file: missing.gif\nUnable to open GIF file: gone.gif\n", 1, none, {}, -1},
+        run_case{"delay_below_zero", "-d -1 a.gif b.gif", "Invalid option value: -d -1\n", 1, none, {}, -1},
+        run_case{"delay_above_16_bits", "-s -e 65536 a.gif b.gif", "Invalid option value: -e 65536\n", 1, none, {}, -1},
+        run_case{"largest_delay", "-s -d 65535 a.gif b.gif", "", 0, "out.gif", {65535, 65535, 80}, 0},
+        run_case{"larger_later_file", "tiny.gif a.gif", "Processing: tiny.gif\n" + pa, 0, "out.gif", {20, 80, 80}, 0,
+                 "reeljoin: a.gif is 6x5, larger than the canvas (3x3); --fit or --center makes room for it\n"},
+        run_case{"larger_later_file_silent", "-s tiny.gif a.gif", "", 0, "out.gif", {20, 80, 80}, 0},
+        run_case{"windows_list", "-s --files-from=crlf.txt", "", 0, "out.gif", {20, 20, 80}, 0},
         run_case{"output_unopenable", "-o nodir/x.gif a.gif", "Unable to open output file: nodir/x.gif\n", 1, none, {}, -1},
         run_case{"output_unwritable", "-s -o /dev/full a.gif b.gif", "Unable to write output file: /dev/full\n", 1, none, {}, -1},
         run_case{"output_is_an_input", "-o ./b.gif a.gif b.gif", "Output file is also an input: ./b.gif\n", 1, "b.gif", {-1}, -1},
@@ -240,9 +252,9 @@ long peak_kib(const std::string& dir, const std::vector<std::string>& args) {
 TEST_F(cli, memory_stays_flat) {
     testgif::image_spec im = testgif::picture(4, 4, 4, 6);
     bytes data = testgif::sub_blocks(bytes(32 << 20, 0));  // 9-bit code 0 again and again, no end code
-    testgif::write_file(dir + "/big.gif", testgif::gif_builder().header(4, 4, testgif::palette(4, 6)).image_raw(im, data).trailer().data());
+    testgif::write_file(dir + "/tiny.gif", testgif::gif_builder().header(4, 4, testgif::palette(4, 6)).image_raw(im, data).trailer().data());
     long small = peak_kib(dir, {"a.gif", "b.gif", "c.gif"});
-    long big = peak_kib(dir, {"a.gif", "big.gif", "c.gif"});
+    long big = peak_kib(dir, {"a.gif", "tiny.gif", "c.gif"});
     ASSERT_GT(small, 0);
     ASSERT_GT(big, 0);
     EXPECT_LT(big - small, 8 * 1024) << small << " KiB for small files, " << big << " KiB with the big one";

@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
     cases, failing_runs,
     ::testing::Values(
         failing_run{"no_names", "", "reeljoin: no input files; try 'reeljoin --help'\n", ""},
-        failing_run{"lone_option_as_name", "-o reel.gif -s", "", ""},
+        failing_run{"lone_option_as_name", "-o reel.gif -s", "reeljoin: '-s' is taken as a file name here; options go before the first file\n", ""},
         failing_run{"missing_inputs", "-o reel.gif gone1.gif gone2.gif", "", ""},
         failing_run{"no_gif_among_them", "-o reel.gif text.txt gone.gif", "", ""},
         failing_run{"unknown_option", "--bogus -o reel.gif a.gif", "", ""},
