@@ -51,7 +51,7 @@ const long_option long_options[] = {
     {"--center", 0, [](const char*, command_line& cl) { return cl.settings.fit_canvas = cl.settings.center_frames = 1; },
      "      --center        - As --fit, with each file centred on the canvas"},
     {"--compact", 0, [](const char*, command_line& cl) { return cl.settings.compact_tables = 1; },
-     "      --compact       - No colour table where the global one holds the same"},
+     "      --compact       - No colour table for frames whose colours the global table holds"},
     {"--loop", 1, [](const char* value, command_line& cl) { return read_loop_count(value, cl.settings); },
      "      --loop=N        - Repeat N times after the first play (0: for ever)"},
     {"--no-loop", 0, [](const char*, command_line& cl) { return (cl.settings.loop_mode = loop_none), 1; },
@@ -164,6 +164,7 @@ void print_usage() {
 
 void print_long_usage() {
     print_usage();
+    std::puts("      -h              - Print the usage text above");
     for (const long_option& option : long_options) std::puts(option.usage);
     std::puts("      --              - Ends the long options: the rest are file names");
 }

@@ -29,10 +29,11 @@ const std::string usage =
     "      -e delay     - Last frame delay in .01 sec (default 80)\n"
     "      file1 file2 ... - List of GIF files to include\n";
 const std::string long_usage = usage +
+    "      -h              - Print the usage text above\n"
     "      --keep-delays   - Each frame keeps its own delay instead of -d/-e\n"
     "      --fit           - Canvas fits every file; each file starts on a clear one\n"
     "      --center        - As --fit, with each file centred on the canvas\n"
-    "      --compact       - No colour table where the global one holds the same\n"
+    "      --compact       - No colour table for frames whose colours the global table holds\n"
     "      --loop=N        - Repeat N times after the first play (0: for ever)\n"
     "      --no-loop       - No looping: the animation plays once\n"
     "      --files-from=FILE - More file names from FILE, one a line (-: standard input)\n"

@@ -35,6 +35,15 @@ gzip -t "$page" || fail "the manual page is not valid gzip"
 gzip -dc "$page" | cmp -s - "$src/man/reeljoin.1" || fail "the packaged manual page differs from man/reeljoin.1"
 completion=$root/usr/share/bash-completion/completions/reeljoin
 cmp -s "$completion" "$src/completion/reeljoin" || fail "usr/share/bash-completion/completions/reeljoin is missing or differs"
+# The licence and the changelog, where Debian looks for them.
+doc=$root/usr/share/doc/reeljoin
+cmp -s "$doc/copyright" "$src/packaging/copyright" || fail "usr/share/doc/reeljoin/copyright is missing or differs"
+grep -q '^License: Expat' "$doc/copyright" || fail "the copyright file names no licence"
+gzip -dc "$doc/changelog.gz" | cmp -s - "$src/packaging/changelog" || fail "usr/share/doc/reeljoin/changelog.gz is missing or differs"
+if command -v lintian >/dev/null; then
+    lintian --fail-on error "$deb" >"$tmp/lintian.txt" 2>&1 || { cat "$tmp/lintian.txt"; fail "lintian finds errors in the package"; }
+fi
+
 # The library, in the same package: header, static library, CMake package
 # and pkg-config file.
 cmp -s "$root/usr/include/reeljoin/join.h" "$src/include/reeljoin/join.h" || fail "usr/include/reeljoin/join.h is missing or differs"
