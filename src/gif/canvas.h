@@ -36,7 +36,6 @@ struct canvas_state {
     last_frame last;
 };
 
-
 // A frame as it goes out: its position on the canvas (after any move) and
 // what bounds the pixels it can draw.
 struct placed_frame {

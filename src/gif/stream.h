@@ -29,12 +29,12 @@ struct input_stream {
 // Whether the name stands for standard input.
 inline bool names_standard_input(const char* path) { return path[0] == '-' && path[1] == '\0'; }
 
-// Opens path as ifile; "-" opens standard input, once. Directories are
+// Opens path as the input; "-" opens standard input, once. Directories are
 // refused; a FIFO does not wait for a writer (without one it reads as
 // empty). Returns 1 when open.
 int open_input(input_stream& in, const char* path);
 
-// Opens `size` bytes held in memory as ifile; they must stay until it is
+// Opens `size` bytes held in memory as the input; they must stay until it is
 // closed.
 void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size);
 
@@ -47,7 +47,7 @@ std::size_t read_standard_input_ahead(input_stream& in, std::size_t n);
 void take_standard_input(input_stream& in);
 void close_input(input_stream& in);
 
-// Makes at least n bytes (n <= input_block_size) wait in ifile.buf, unless
+// Makes at least n bytes (n <= input_block_size) wait in in.buf, unless
 // the input ends first. Returns how many wait, which may be fewer than n.
 std::size_t input_fill(input_stream& in, std::size_t n);
 
