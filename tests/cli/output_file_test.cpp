@@ -116,9 +116,11 @@ TEST_F(output_file, killed_run_keeps_the_old_output) {
     half.resize(half.size() / 2);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(sig));
-        pid_t pid = start({"-s", "-o", "reel.gif", "big.gif", "stall.gif", "a.gif"});
-        int feed = open((dir + "/stall.gif").c_str(), O_WRONLY);  // waits for the program to open it
+        // Open before the program starts, so that it finds a writer (a FIFO
+        // without one reads as empty) and waits for what is written.
+        int feed = open((dir + "/stall.gif").c_str(), O_RDWR);
         ASSERT_GE(feed, 0);
+        pid_t pid = start({"-s", "-o", "reel.gif", "big.gif", "stall.gif", "a.gif"});
         ASSERT_EQ(write(feed, half.data(), half.size()), static_cast<ssize_t>(half.size()));
         // The program has read big.gif and waits on the rest of stall.gif.
         while (entries(dir).size() == before.size()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
