@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 #include "gif/gif.h"
 #include "gif/image_data.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/run.h"
 #include "gif/stream.h"
 #include "gif_scan.h"

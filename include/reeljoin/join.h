@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,13 +42,12 @@ public:
     static input bytes(std::vector<std::uint8_t> data, std::string name);
 
     const std::string& name() const { return name_; }
-    bool in_memory() const { return in_memory_; }
-    const std::vector<std::uint8_t>& data() const { return data_; }
+    bool in_memory() const { return data_ != nullptr; }
+    const std::vector<std::uint8_t>& data() const;  // empty for a file
 
 private:
     std::string name_;
-    bool in_memory_ = false;
-    std::vector<std::uint8_t> data_;
+    std::shared_ptr<const std::vector<std::uint8_t>> data_;  // small where a list names 100,000 files
 };
 
 // Where the join goes: a file by its path, replaced whole only once the

@@ -24,15 +24,11 @@ reeljoin::settings library_settings(const join_settings& j, bool stdin_taken) {
 
 }  // namespace
 
-int run_join(join_request& q) {
-    if (q.names.empty()) {
+int run_join(const join_request& q) {
+    if (q.inputs.empty()) {
         std::fprintf(stderr, "reeljoin: no input files; try 'reeljoin --help'\n");
         return 1;
     }
-    std::vector<reeljoin::input> inputs;
-    inputs.reserve(q.names.size());
-    for (std::string& name : q.names) inputs.push_back(reeljoin::input::file(std::move(name)));
-    q.names = {};
     reeljoin::output out = q.output_fd >= 0 ? reeljoin::output::descriptor(q.output_fd, q.output)
                                             : reeljoin::output::file(q.output);
     // Messages are printed as they come; the new output file is removed on
@@ -49,6 +45,6 @@ int run_join(join_request& q) {
         release_interrupts();
     };
     on.closed = [] { guard_file(nullptr); };
-    reeljoin::report r = reeljoin::join(inputs, out, library_settings(q.settings, q.stdin_taken), on);
+    reeljoin::report r = reeljoin::join(q.inputs, out, library_settings(q.settings, q.stdin_taken), on);
     return r.written ? 0 : 1;
 }

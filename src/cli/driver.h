@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "gif/gif.h"
+#include "reeljoin/join.h"
 
 // A join as the command line asks for it.
 struct join_request {
     std::string output;              // the output's name
     int output_fd = -1;              // where it is open already (standard output)
-    std::vector<std::string> names;  // the inputs
+    std::vector<reeljoin::input> inputs;
     join_settings settings;
     bool stdin_taken = false;        // standard input gave a list of names
 };
 
-// Joins the named files into the output; returns the exit status. The
-// names are taken from the request.
-int run_join(join_request& q);
+// Joins the inputs into the output; returns the exit status.
+int run_join(const join_request& q);

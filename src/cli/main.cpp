@@ -34,12 +34,15 @@ bool names_standard_output(const std::string& output) {
 
 // A short option after the first name is a name; where no file has it,
 // the user most likely meant the option, and is told.
-void warn_of_options_taken_as_names(const std::vector<std::string>& names) {
+void warn_of_options_taken_as_names(const std::vector<reeljoin::input>& inputs) {
     struct stat st;
-    for (const std::string& name : names)
-        if ((name == "-s" || name == "-o" || name == "-d" || name == "-e" || name == "-h") && stat(name.c_str(), &st) != 0)
+    for (const reeljoin::input& in : inputs) {
+        const std::string& name = in.name();
+        bool short_option = name == "-s" || name == "-o" || name == "-d" || name == "-e" || name == "-h";
+        if (short_option && stat(name.c_str(), &st) != 0)
             std::fprintf(stderr, "reeljoin: '%s' is taken as a file name here; options go before the first file\n",
                          name.c_str());
+    }
 }
 
 }  // namespace
@@ -78,7 +81,7 @@ int main(int argc, char** argv) {
     join_request q;
     q.output = cl.output;
     q.output_fd = output_fd;
-    q.names = std::move(cl.inputs);
+    q.inputs = std::move(cl.inputs);
     q.settings = cl.settings;
     for (const std::string& list : cl.lists) q.stdin_taken |= list == "-";
     return run_join(q);

@@ -12,15 +12,15 @@ constexpr std::size_t block_size = 64 * 1024;
 
 // A line ends at its newline, and a list written on Windows ends its lines
 // with a carriage return before it: one is dropped.
-void take_name(std::string& line, std::vector<std::string>& names) {
+void take_name(std::string& line, std::vector<reeljoin::input>& names) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) names.push_back(line);
+    if (!line.empty()) names.push_back(reeljoin::input::file(line));
     line.clear();
 }
 
 }  // namespace
 
-int read_name_list(const std::string& path, std::vector<std::string>& names) {
+int read_name_list(const std::string& path, std::vector<reeljoin::input>& names) {
     int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     char block[block_size];

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "reeljoin/join.h"
+
 // Appends the names in path ("-": standard input), one a line, to names.
 // Blank lines are skipped; every other byte of a line, spaces included,
 // is part of the name, but for one carriage return that ends it (a list
 // written on Windows). Returns 0 when the list cannot be opened or read.
-int read_name_list(const std::string& path, std::vector<std::string>& names);
+int read_name_list(const std::string& path, std::vector<reeljoin::input>& names);

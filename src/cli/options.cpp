@@ -145,7 +145,7 @@ command_line parse_options(int argc, char** argv) {
             continue;
         }
         shorts = 0;
-        cl.inputs.push_back(arg);
+        cl.inputs.push_back(reeljoin::input::file(arg));
         ++i;
     }
     return cl;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gif/gif.h"
+#include "reeljoin/join.h"
 
 struct command_line {
     join_settings settings;           // what the options set
@@ -12,7 +13,7 @@ struct command_line {
     int long_help = 0;                // --help: the usage text and the long options
     int version = 0;                  // --version
     std::string output = "out.gif";   // -o
-    std::vector<std::string> inputs;  // the input names, in order
+    std::vector<reeljoin::input> inputs;  // the inputs, in order
     std::vector<std::string> lists;   // --files-from: files naming more inputs
     std::string unknown;              // a word taken for a long option that is none
     std::string invalid;              // a long option whose value is missing or wrong

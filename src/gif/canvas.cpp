@@ -5,7 +5,7 @@
 
 #include "gif/clear_frame.h"
 #include "gif/layout.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/output.h"
 
 namespace {

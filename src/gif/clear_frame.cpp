@@ -4,7 +4,7 @@
 
 #include "gif/layout.h"
 #include "gif/output.h"
-#include "gif/run_code.h"
+#include "gif/lzw/run_code.h"
 
 namespace {
 

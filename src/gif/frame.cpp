@@ -9,7 +9,7 @@
 #include "gif/gif.h"
 #include "gif/image_data.h"
 #include "gif/layout.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/output_table.h"
 #include "gif/short_frame.h"
 #include "gif/stream.h"

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 #include "gif/layout.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/stream.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 #include "gif/layout.h"
 #include "gif/output.h"
 #include "gif/stream.h"

@@ -2,10 +2,10 @@
 
 #include "gif/canvas.h"
 #include "gif/layout.h"
-#include "gif/lzw_pixels.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_pixels.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/output.h"
-#include "gif/run_code.h"
+#include "gif/lzw/run_code.h"
 
 namespace {
 

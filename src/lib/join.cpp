@@ -25,9 +25,13 @@ input input::file(std::string path) {
 input input::bytes(std::vector<std::uint8_t> data, std::string name) {
     input in;
     in.name_ = std::move(name);
-    in.in_memory_ = true;
-    in.data_ = std::move(data);
+    in.data_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(data));
     return in;
+}
+
+const std::vector<std::uint8_t>& input::data() const {
+    static const std::vector<std::uint8_t> none;
+    return data_ ? *data_ : none;
 }
 
 output output::file(std::string path) {

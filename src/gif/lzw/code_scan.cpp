@@ -1,4 +1,4 @@
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 // mask take the code out, and one compare tests all eight. Eight codes
 // advance the bit position by a whole number of bytes, so the shuffle and
 // the shifts stay the same for a whole run.
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 

@@ -1,4 +1,4 @@
-#include "gif/lzw_pixels.h"
+#include "gif/lzw/lzw_pixels.h"
 
 #include <cstring>
 

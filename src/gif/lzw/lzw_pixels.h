@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 
 enum class pixels_stop {
     none,      // the stream has given fewer pixels than wanted so far

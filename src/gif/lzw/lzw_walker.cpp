@@ -1,8 +1,8 @@
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 
 #include <algorithm>
 
-#include "gif/code_scan.h"
+#include "gif/lzw/code_scan.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "gif/run_code.h"
+#include "gif/lzw/run_code.h"
 
 #include <cstdint>
 
-#include "gif/lzw_walker.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif/output.h"
 
 void code_sink::put_byte(std::uint8_t b) {

@@ -1,7 +1,7 @@
 // The walker must stop exactly at the end-of-information code, which it can
 // only do if it tracks every change of code width on the way there.
-#include "gif/lzw_walker.h"
-#include "gif/code_scan.h"
+#include "gif/lzw/lzw_walker.h"
+#include "gif/lzw/code_scan.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 
 #include <random>
 
-#include "gif/code_scan.h"
-#include "gif/lzw_walker.h"
+#include "gif/lzw/code_scan.h"
+#include "gif/lzw/lzw_walker.h"
 #include "gif_scan.h"
 #include "gif_writer.h"
 #include "harness.h"

@@ -1,0 +1,85 @@
+#include "gif/lzw/lzw_decoder.h"
+
+namespace {
+
+void clear_table(lzw_decoder& d) {
+    d.width = d.code_size + 1;
+    d.next = d.clear_code + 2;
+    d.prev = -1;
+}
+
+// Writes the string of entry e at the output's end, cut at `want`.
+void put_string(lzw_decoder& d, unsigned e) {
+    std::size_t len = d.length[e];
+    std::size_t room = d.want - d.given;
+    // The string is written from its end back; a part past `want` is skipped.
+    for (std::size_t k = len; k-- > 0; e = d.prefix[e])
+        if (k < room) d.out[d.given + k] = d.last[e];
+    d.given += len < room ? len : room;
+}
+
+// Acts on one code; returns the stop it causes.
+decode_stop take_code(lzw_decoder& d, unsigned code) {
+    if (code == d.clear_code) {
+        clear_table(d);
+        return decode_stop::more;
+    }
+    if (code == d.clear_code + 1) return decode_stop::end_code;
+    if (d.prev < 0) {
+        if (code > d.clear_code) return decode_stop::bad_code;  // no entry is made yet
+        put_string(d, code);
+        d.prev = static_cast<int>(code);
+        return decode_stop::more;
+    }
+    unsigned prev = static_cast<unsigned>(d.prev);
+    if (code > d.next || (code == d.next && d.next == lzw_table_size)) return decode_stop::bad_code;
+    if (d.next < lzw_table_size) {
+        // The entry about to be made: the previous string and the first
+        // index of this code's string; where the code names that very
+        // entry, its first index is the previous string's, set just before.
+        unsigned e = d.next;
+        d.prefix[e] = static_cast<std::uint16_t>(prev);
+        d.first[e] = d.first[prev];
+        d.last[e] = d.first[code];
+        d.length[e] = static_cast<std::uint16_t>(d.length[prev] + 1);
+        if (++d.next == (1u << d.width) && d.width < lzw_max_width) ++d.width;
+    }
+    put_string(d, code);
+    d.prev = static_cast<int>(code);
+    return decode_stop::more;
+}
+
+}  // namespace
+
+void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::size_t want) {
+    d.code_size = code_size;
+    d.clear_code = 1u << code_size;
+    clear_table(d);
+    d.acc = 0;
+    d.bits = 0;
+    d.out = out;
+    d.want = want;
+    d.given = 0;
+    d.stop = want == 0 ? decode_stop::full : decode_stop::more;
+    for (unsigned i = 0; i < d.clear_code; ++i) {
+        d.prefix[i] = 0;
+        d.last[i] = d.first[i] = static_cast<std::uint8_t>(i);
+        d.length[i] = 1;
+    }
+}
+
+decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n && d.stop == decode_stop::more; ++i) {
+        d.acc |= std::uint32_t{bytes[i]} << d.bits;
+        d.bits += 8;
+        while (d.bits >= d.width && d.stop == decode_stop::more) {
+            unsigned code = d.acc & ((1u << d.width) - 1);
+            int width = d.width;
+            d.stop = take_code(d, code);
+            d.acc >>= width;
+            d.bits -= width;
+            if (d.stop == decode_stop::more && d.given >= d.want) d.stop = decode_stop::full;
+        }
+    }
+    return d.stop;
+}

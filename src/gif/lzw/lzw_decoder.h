@@ -1,0 +1,47 @@
+// Decodes an LZW code stream into colour indices, in constant memory: the
+// table is 4096 entries of prefix, last index, first index and length, and
+// each string is written straight into its place in the output, from its
+// end back. It knows nothing of files or sub-blocks: it takes the stream's
+// bytes in order, as many at a time as the caller has.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "gif/lzw/lzw_walker.h"
+
+enum class decode_stop {
+    more,      // the stream has given fewer indices than wanted so far
+    full,      // it has given all that were wanted
+    end_code,  // the end-of-information code came first
+    bad_code,  // a code named an entry not made yet
+};
+
+struct lzw_decoder {
+    // Registers of the decoder.
+    int code_size;
+    int width;           // bits of the next code
+    unsigned clear_code;
+    unsigned next;       // number of the next table entry
+    int prev;            // previous code, -1 at the start or after a clear
+    std::uint32_t acc;   // bits read and not yet taken, least significant first
+    int bits;
+    // What it gave.
+    std::uint8_t* out;   // where the indices go
+    std::size_t want;    // how many are wanted
+    std::size_t given;   // how many it has written
+    decode_stop stop;
+    // The table: entry e is the string of entry prefix[e], then last[e].
+    std::uint16_t prefix[lzw_table_size];
+    std::uint8_t last[lzw_table_size];
+    std::uint8_t first[lzw_table_size];
+    std::uint16_t length[lzw_table_size];
+};
+
+// Resets for a stream of minimum code size 1 to 8 whose indices go to
+// out, `want` of them at most.
+void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::size_t want);
+
+// Takes the next n bytes of the stream; returns the stop, `more` while more
+// can be taken. A string that reaches past `want` is cut there.
+decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t n);
