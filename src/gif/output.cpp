@@ -58,6 +58,11 @@ void output_to(output_stream& o, int fd) {
     // Nothing reads what /dev/null takes: it need not wait.
     bool discards = known && S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 3);
     o.held = !o.regular && !discards;
+#ifdef F_SETPIPE_SZ
+    // A pipe of the default 64 KiB makes every buffer of ours four writes
+    // and four wake-ups of the reader: ask for a larger one (best effort).
+    if (known && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(output_buffer_size));
+#endif
     o.failed = false;
     o.written = 0;
     o.released = 0;

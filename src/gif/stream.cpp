@@ -1,6 +1,7 @@
 #include "gif/stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +56,11 @@ int open_input(input_stream& in, const char* path) {
     in.at_end = false;
     in.reads = 0;
     if (standard) {
+#ifdef F_SETPIPE_SZ
+        // A larger pipe gives larger reads (best effort).
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(input_block_size));
+#endif
         in.stdin_taken = true;
         std::memcpy(in.buf, in.stdin_header, in.stdin_kept);
         in.end = in.stdin_kept;
