@@ -2,7 +2,7 @@
 
 #include "gif/canvas.h"
 #include "gif/layout.h"
-#include "gif/lzw/lzw_pixels.h"
+#include "gif/lzw/lzw_decoder.h"
 #include "gif/lzw/lzw_walker.h"
 #include "gif/output.h"
 #include "gif/lzw/run_code.h"
@@ -26,12 +26,12 @@ struct stream_place {
 // Reads the frame's data back from the output into the counter, up to its
 // terminator at end or until the counter stops. Returns 0 when the output
 // cannot be read back.
-int count_pixels(canvas_state& c, const frame_geometry& f, std::uint64_t end, lzw_pixels& p) {
+int count_pixels(canvas_state& c, const frame_geometry& f, std::uint64_t end, lzw_decoder& p) {
     std::uint8_t block[max_sub_block];
-    for (std::uint64_t at = f.data_at; at < end && p.stop == pixels_stop::none;) {
+    for (std::uint64_t at = f.data_at; at < end && p.stop == decode_stop::more;) {
         std::uint8_t len;
         if (!read_back_output(*c.out, at, &len, 1) || !read_back_output(*c.out, at + 1, block, len)) return 0;
-        pixels_take(p, block, len);
+        decoder_take(p, block, len);
         at += 1 + std::uint64_t{len};
     }
     return 1;
@@ -71,13 +71,13 @@ int cut_stream(canvas_state& c, const stream_place& place, std::uint64_t end, st
 // and so does a file's first frame that earlier files' drawing was left
 // under (transparent, it would show them): opaque pixels of that index.
 // -1 when the control block can no longer be read.
-int added_index(canvas_state& c, const frame_geometry& f, const lzw_pixels& p, bool& set_transparent) {
+int added_index(canvas_state& c, const frame_geometry& f, const lzw_decoder& p, bool& set_transparent) {
     std::uint8_t control[frame_control_size];
     set_transparent = false;
     if (!read_back_output(*c.out, f.control_at, control, frame_control_size)) return -1;
     if (control[frame_control_packed] & control_transparent && control[frame_control_index] < p.clear_code)
         return control[frame_control_index];
-    int index = unused_index(p);
+    int index = decoder_unused_index(p);
     set_transparent = index >= 0 && !canvas_last_covers_earlier(c);
     return index >= 0 ? index : 0;
 }
@@ -89,11 +89,11 @@ int complete_short_frame(canvas_state& c, const frame_geometry& f, const image_d
     std::uint64_t data_bytes = end - f.data_at;
     if (f.pixels == 0 || f.code_size < 2) return 0;
     if (seen.end_code && !seen.unmade_code && lzw_most_pixels(f.code_size, data_bytes) >= f.pixels) return 0;
-    static_assert(sizeof(lzw_pixels) < 32 * 1024, "the counter lives on the stack");
-    lzw_pixels p;
-    pixels_start(p, f.code_size, f.pixels);
-    if (!count_pixels(c, f, end, p) || p.stop == pixels_stop::full) return 0;
-    std::uint64_t missing = f.pixels - p.pixels;
+    static_assert(sizeof(lzw_decoder) < 32 * 1024, "the counter lives on the stack");
+    lzw_decoder p;
+    decoder_start(p, f.code_size, nullptr, f.pixels);
+    if (!count_pixels(c, f, end, p) || p.stop == decode_stop::full) return 0;
+    std::uint64_t missing = f.pixels - p.given;
     if (run_size(f.code_size, missing, data_bytes + completion_allowance) > data_bytes + completion_allowance) return 0;
 
     bool set_transparent;

@@ -8,13 +8,14 @@ void clear_table(lzw_decoder& d) {
     d.prev = -1;
 }
 
-// Writes the string of entry e at the output's end, cut at `want`.
+// Gives the string of entry e at the output's end, cut at `want`: written
+// from its end back, where there is an output, else counted.
 void put_string(lzw_decoder& d, unsigned e) {
-    std::size_t len = d.length[e];
-    std::size_t room = d.want - d.given;
-    // The string is written from its end back; a part past `want` is skipped.
-    for (std::size_t k = len; k-- > 0; e = d.prefix[e])
-        if (k < room) d.out[d.given + k] = d.last[e];
+    std::uint64_t len = d.length[e], room = d.want - d.given;
+    d.used[d.first[e] >> 6] |= std::uint64_t{1} << (d.first[e] & 63);
+    if (d.out)
+        for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
+            if (k < room) d.out[d.given + k] = d.last[e];
     d.given += len < room ? len : room;
 }
 
@@ -51,7 +52,7 @@ decode_stop take_code(lzw_decoder& d, unsigned code) {
 
 }  // namespace
 
-void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::size_t want) {
+void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64_t want) {
     d.code_size = code_size;
     d.clear_code = 1u << code_size;
     clear_table(d);
@@ -60,7 +61,9 @@ void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::size_t
     d.out = out;
     d.want = want;
     d.given = 0;
+    d.bit = 0;
     d.stop = want == 0 ? decode_stop::full : decode_stop::more;
+    for (std::uint64_t& word : d.used) word = 0;
     for (unsigned i = 0; i < d.clear_code; ++i) {
         d.prefix[i] = 0;
         d.last[i] = d.first[i] = static_cast<std::uint8_t>(i);
@@ -76,10 +79,18 @@ decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t 
             unsigned code = d.acc & ((1u << d.width) - 1);
             int width = d.width;
             d.stop = take_code(d, code);
+            if (d.stop != decode_stop::more) break;  // the code that stops it is not taken
             d.acc >>= width;
             d.bits -= width;
-            if (d.stop == decode_stop::more && d.given >= d.want) d.stop = decode_stop::full;
+            d.bit += static_cast<std::uint64_t>(width);
+            if (d.given >= d.want) d.stop = decode_stop::full;
         }
     }
     return d.stop;
+}
+
+int decoder_unused_index(const lzw_decoder& d) {
+    for (unsigned i = 0; i < d.clear_code; ++i)
+        if (!(d.used[i >> 6] >> (i & 63) & 1)) return static_cast<int>(i);
+    return -1;
 }

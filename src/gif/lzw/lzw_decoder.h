@@ -1,8 +1,12 @@
 // Decodes an LZW code stream into colour indices, in constant memory: the
 // table is 4096 entries of prefix, last index, first index and length, and
 // each string is written straight into its place in the output, from its
-// end back. It knows nothing of files or sub-blocks: it takes the stream's
-// bytes in order, as many at a time as the caller has.
+// end back. Without an output it only counts: how many indices the stream
+// gives, which ones, and where it stops being decodable (browsers refuse a
+// frame whose stream gives fewer pixels than it holds before its end code,
+// its end, or a code that names an entry not made yet). It knows nothing
+// of files or sub-blocks: it takes the stream's bytes in order, as many at
+// a time as the caller has.
 #pragma once
 
 #include <cstddef>
@@ -27,10 +31,12 @@ struct lzw_decoder {
     std::uint32_t acc;   // bits read and not yet taken, least significant first
     int bits;
     // What it gave.
-    std::uint8_t* out;   // where the indices go
-    std::size_t want;    // how many are wanted
-    std::size_t given;   // how many it has written
+    std::uint8_t* out;   // where the indices go; none: they are counted
+    std::uint64_t want;  // how many are wanted
+    std::uint64_t given; // how many it has given
+    std::uint64_t bit;   // stream bits before the code that stopped it, or all whole codes
     decode_stop stop;
+    std::uint64_t used[4];  // indices its strings start with, a bit each: every index given
     // The table: entry e is the string of entry prefix[e], then last[e].
     std::uint16_t prefix[lzw_table_size];
     std::uint8_t last[lzw_table_size];
@@ -39,9 +45,13 @@ struct lzw_decoder {
 };
 
 // Resets for a stream of minimum code size 1 to 8 whose indices go to
-// out, `want` of them at most.
-void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::size_t want);
+// out (nullptr: counted only), `want` of them at most.
+void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64_t want);
 
 // Takes the next n bytes of the stream; returns the stop, `more` while more
 // can be taken. A string that reaches past `want` is cut there.
 decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t n);
+
+// The lowest index below 2^code_size that the stream has not given, -1 if
+// none.
+int decoder_unused_index(const lzw_decoder& d);
