@@ -232,16 +232,7 @@ TEST_F(cli, output_in_read_only_directory) {
 
 // Peak resident memory of one run of the program in the directory, in KiB.
 long peak_kib(const std::string& dir, const std::vector<std::string>& args) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        std::vector<char*> argv = {const_cast<char*>(REELJOIN_BIN)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stdout);
-        execv(REELJOIN_BIN, argv.data());
-        _exit(127);
-    }
+    pid_t pid = start_program(dir, args);
     int status = 0;
     struct rusage usage {};
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;

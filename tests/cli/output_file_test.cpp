@@ -57,21 +57,7 @@ protected:
         EXPECT_EQ(entries(dir), before);
     }
 
-    // Starts the program in dir with standard output on /dev/null.
-    pid_t start(const std::vector<std::string>& args) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(127);
-            std::vector<char*> argv = {const_cast<char*>(REELJOIN_BIN)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            execv(REELJOIN_BIN, argv.data());
-            _exit(127);
-        }
-        return pid;
-    }
+    pid_t start(const std::vector<std::string>& args) { return start_program(dir, args); }
 
     bytes old;
     std::vector<std::string> before;

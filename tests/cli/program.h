@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 inline std::string read_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -30,6 +32,23 @@ inline int run_program(const std::string& dir, const std::string& args, std::str
     console = read_text(dir + "/console.txt");
     EXPECT_EQ(read_text(dir + "/stderr.txt"), errors);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Starts the program with args in dir, its standard output on /dev/null,
+// and returns its process id without waiting for it.
+inline pid_t start_program(const std::string& dir, const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        std::vector<char*> argv = {const_cast<char*>(REELJOIN_BIN)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execv(REELJOIN_BIN, argv.data());
+        _exit(127);
+    }
+    return pid;
 }
 
 // A test that runs the program in a scratch directory of its own.
