@@ -15,7 +15,7 @@ void put_string(lzw_decoder& d, unsigned e) {
     d.used[d.first[e] >> 6] |= std::uint64_t{1} << (d.first[e] & 63);
     if (d.out)
         for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
-            if (k < room) d.out[d.given + k] = d.last[e];
+            if (k < room) d.out[d.given - d.out_base + k] = d.last[e];
     d.given += len < room ? len : room;
 }
 
@@ -50,6 +50,23 @@ decode_stop take_code(lzw_decoder& d, unsigned code) {
     return decode_stop::more;
 }
 
+// Takes the codes whole in the bits read so far.
+void take_codes(lzw_decoder& d) {
+    while (d.bits >= d.width && d.stop == decode_stop::more) {
+        unsigned code = d.acc & ((1u << d.width) - 1);
+        int width = d.width;
+        d.stop = take_code(d, code);
+        if (d.stop != decode_stop::more) break;  // the code that stops it is not taken
+        d.acc >>= width;
+        d.bits -= width;
+        d.bit += static_cast<std::uint64_t>(width);
+        if (d.given >= d.want)
+            d.stop = decode_stop::full;
+        else if (d.given >= d.out_stop)
+            d.stop = decode_stop::room;
+    }
+}
+
 }  // namespace
 
 void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64_t want) {
@@ -59,6 +76,8 @@ void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64
     d.acc = 0;
     d.bits = 0;
     d.out = out;
+    d.out_base = 0;
+    d.out_stop = UINT64_MAX;
     d.want = want;
     d.given = 0;
     d.bit = 0;
@@ -71,21 +90,22 @@ void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64
     }
 }
 
+void decoder_output(lzw_decoder& d, std::uint8_t* out, std::size_t room) {
+    d.out = out;
+    d.out_base = d.given;
+    d.out_stop = d.given + room;
+    if (d.stop == decode_stop::room) d.stop = decode_stop::more;
+}
+
 decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t n) {
-    for (std::size_t i = 0; i < n && d.stop == decode_stop::more; ++i) {
+    std::size_t i = 0;
+    take_codes(d);  // codes left whole when the output area filled
+    for (; i < n && d.stop == decode_stop::more; ++i) {
         d.acc |= std::uint32_t{bytes[i]} << d.bits;
         d.bits += 8;
-        while (d.bits >= d.width && d.stop == decode_stop::more) {
-            unsigned code = d.acc & ((1u << d.width) - 1);
-            int width = d.width;
-            d.stop = take_code(d, code);
-            if (d.stop != decode_stop::more) break;  // the code that stops it is not taken
-            d.acc >>= width;
-            d.bits -= width;
-            d.bit += static_cast<std::uint64_t>(width);
-            if (d.given >= d.want) d.stop = decode_stop::full;
-        }
+        take_codes(d);
     }
+    d.took = i;
     return d.stop;
 }
 

@@ -17,6 +17,7 @@
 enum class decode_stop {
     more,      // the stream has given fewer indices than wanted so far
     full,      // it has given all that were wanted
+    room,      // its output area is full: give it another to go on
     end_code,  // the end-of-information code came first
     bad_code,  // a code named an entry not made yet
 };
@@ -32,10 +33,13 @@ struct lzw_decoder {
     int bits;
     // What it gave.
     std::uint8_t* out;   // where the indices go; none: they are counted
+    std::uint64_t out_base;  // the index out[0] holds
+    std::uint64_t out_stop;  // stop with `room` once this many are given
     std::uint64_t want;  // how many are wanted
     std::uint64_t given; // how many it has given
     std::uint64_t bit;   // stream bits before the code that stopped it, or all whole codes
     decode_stop stop;
+    std::size_t took;    // bytes the last decoder_take took
     std::uint64_t used[4];  // indices its strings start with, a bit each: every index given
     // The table: entry e is the string of entry prefix[e], then last[e].
     std::uint16_t prefix[lzw_table_size];
@@ -48,8 +52,15 @@ struct lzw_decoder {
 // out (nullptr: counted only), `want` of them at most.
 void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64_t want);
 
+// Gives the decoder an output area of room + lzw_table_size bytes for the
+// indices from the next one on: it stops with `room` once it has given room
+// or more of them there (a string that starts within room may reach into
+// the rest), so a frame of any size decodes through a small buffer.
+void decoder_output(lzw_decoder& d, std::uint8_t* out, std::size_t room);
+
 // Takes the next n bytes of the stream; returns the stop, `more` while more
-// can be taken. A string that reaches past `want` is cut there.
+// can be taken. A string that reaches past `want` is cut there. After
+// `room`, the bytes not yet taken are the last n - took.
 decode_stop decoder_take(lzw_decoder& d, const std::uint8_t* bytes, std::size_t n);
 
 // The lowest index below 2^code_size that the stream has not given, -1 if

@@ -15,43 +15,60 @@ std::size_t slot_of(const lzw_encoder& e, std::uint32_t key) {
     return at;
 }
 
+void start_table(lzw_encoder& e) {
+    clear_slots(e);
+    e.width = e.code_size + 1;
+    e.next = (1u << e.code_size) + 2;
+}
+
+// The decoder makes an entry for each code after the first; it widens its
+// codes once it has made the entry the current width cannot name.
+void entry_made(lzw_encoder& e) {
+    if (e.next++ == (1u << e.width) && e.width < lzw_max_width) ++e.width;
+}
+
 }  // namespace
 
-void lzw_encode(lzw_encoder& e, int code_size, const std::uint8_t* indices, std::size_t n, code_sink& out) {
-    const unsigned clear = 1u << code_size, end = clear + 1;
-    int width = code_size + 1;
-    unsigned next = clear + 2;  // the entry the decoder makes next
-    clear_slots(e);
-    out.put(clear, width);
-    if (n > 0) {
-        unsigned prefix = indices[0];
-        for (std::size_t i = 1; i < n; ++i) {
-            std::uint32_t key = (std::uint32_t{prefix} << 8 | indices[i]) + 1;
-            std::size_t at = slot_of(e, key);
-            if (e.key[at] == key) {  // the string goes on
-                prefix = e.code[at];
-                continue;
-            }
-            out.put(prefix, width);
-            if (next < lzw_table_size) {
-                e.key[at] = key;
-                e.code[at] = static_cast<std::uint16_t>(next);
-                // The decoder widens its codes once it has made the entry
-                // the current width cannot name.
-                if (next++ == (1u << width) && width < lzw_max_width) ++width;
-            } else {  // the table is full: start it again
-                out.put(clear, width);
-                clear_slots(e);
-                width = code_size + 1;
-                next = clear + 2;
-            }
-            prefix = indices[i];
+void encoder_start(lzw_encoder& e, int code_size, code_sink& out) {
+    e.out = &out;
+    e.code_size = code_size;
+    e.prefix = -1;
+    start_table(e);
+    out.put(1u << code_size, e.width);
+}
+
+void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
+    std::size_t i = 0;
+    if (n > 0 && e.prefix < 0) e.prefix = indices[i++];
+    unsigned prefix = static_cast<unsigned>(e.prefix);
+    for (; i < n; ++i) {
+        std::uint32_t key = (std::uint32_t{prefix} << 8 | indices[i]) + 1;
+        std::size_t at = slot_of(e, key);
+        if (e.key[at] == key) {  // the string goes on
+            prefix = e.code[at];
+            continue;
         }
-        out.put(prefix, width);
+        e.out->put(prefix, e.width);
+        if (e.next < lzw_table_size) {
+            e.key[at] = key;
+            e.code[at] = static_cast<std::uint16_t>(e.next);
+            entry_made(e);
+        } else {  // the table is full: start it again
+            e.out->put(1u << e.code_size, e.width);
+            start_table(e);
+        }
+        prefix = indices[i];
+    }
+    if (e.prefix >= 0) e.prefix = static_cast<int>(prefix);
+}
+
+void encoder_finish(lzw_encoder& e) {
+    if (e.prefix >= 0) {
+        e.out->put(static_cast<unsigned>(e.prefix), e.width);
         // The code just written made an entry in the decoder, which may have
         // widened its codes for the next.
-        if (next < lzw_table_size && next++ == (1u << width) && width < lzw_max_width) ++width;
+        if (e.next < lzw_table_size) entry_made(e);
     }
-    out.put(end, width);
-    out.finish();
+    e.out->put((1u << e.code_size) + 1, e.width);
+    e.out->finish();
 }

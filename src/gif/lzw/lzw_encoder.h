@@ -2,7 +2,8 @@
 // strings made so far are found in a hash table of 5003 slots, each a
 // prefix code with the index after it. A clear code starts the stream and
 // comes again once the table is full; the end code closes it. Codes go to
-// a code_sink, which packs them into data sub-blocks.
+// a code_sink, which packs them into data sub-blocks. The indices may come
+// a few at a time, a row as it is made.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +14,22 @@
 constexpr std::size_t lzw_hash_slots = 5003;  // a prime above 4096, so probes spread
 
 struct lzw_encoder {
+    // Registers of the encoder.
+    code_sink* out = nullptr;
+    int code_size = 2;
+    int width = 3;       // bits of the next code
+    unsigned next = 0;   // the entry the decoder makes next
+    int prefix = -1;     // the string so far, -1 before the first index
+    // The table of strings made.
     std::uint32_t key[lzw_hash_slots];    // prefix << 8 | index, plus one; 0: empty
     std::uint16_t code[lzw_hash_slots];   // the entry that string is
 };
 
-// Writes the stream for n indices, each below 2^code_size (code size 2 to
-// 8), and finishes the sink's last sub-block (not its terminator).
-void lzw_encode(lzw_encoder& e, int code_size, const std::uint8_t* indices, std::size_t n, code_sink& out);
+// Starts a stream of indices below 2^code_size (code size 2 to 8).
+void encoder_start(lzw_encoder& e, int code_size, code_sink& out);
+
+// Takes the next n indices of the stream.
+void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n);
+
+// Ends the stream and finishes the sink's last sub-block (not its terminator).
+void encoder_finish(lzw_encoder& e);

@@ -46,18 +46,29 @@ bytes stream_of(const bytes& blocks) {
     return s;
 }
 
+// Decodes through output areas of random size, as a frame of any size is
+// decoded, taking the stream in pieces as its sub-blocks come.
 bytes decode(const bytes& stream, int code_size, std::size_t want, decode_stop& stop, std::mt19937& rng) {
     auto d = std::make_unique<lzw_decoder>();
-    bytes out(want);
-    decoder_start(*d, code_size, out.data(), want);
-    std::uniform_int_distribution<std::size_t> piece(1, 300);
-    for (std::size_t at = 0; at < stream.size() && d->stop == decode_stop::more;) {
+    std::uniform_int_distribution<std::size_t> piece(1, 300), room(1, 5000);
+    bytes area(5000 + lzw_table_size), out;
+    decoder_start(*d, code_size, nullptr, want);
+    auto next_area = [&] {
+        out.insert(out.end(), area.begin(), area.begin() + static_cast<long>(d->given - d->out_base));
+        decoder_output(*d, area.data(), room(rng));
+    };
+    decoder_output(*d, area.data(), room(rng));
+    for (std::size_t at = 0; at < stream.size() && (d->stop == decode_stop::more || d->stop == decode_stop::room);) {
         std::size_t n = std::min(piece(rng), stream.size() - at);  // pieces as sub-blocks come
-        decoder_take(*d, stream.data() + at, n);
+        while (decoder_take(*d, stream.data() + at, n) == decode_stop::room) {
+            at += d->took;
+            n -= d->took;
+            next_area();
+        }
         at += n;
     }
+    next_area();
     stop = d->stop;
-    out.resize(d->given);
     return out;
 }
 
@@ -118,7 +129,15 @@ TEST(lzw_encoder, giflib_decodes_what_it_writes) {
             output_to_memory(*out, data);
             code_sink sink;
             sink.out = out.get();
-            lzw_encode(*encoder, code_size, px.data(), px.size(), sink);
+            // Rows of random length, as a rebuilt frame gives them.
+            encoder_start(*encoder, code_size, sink);
+            std::uniform_int_distribution<std::size_t> row(0, 700);
+            for (std::size_t at = 0; at < px.size();) {
+                std::size_t k = std::min(row(rng), px.size() - at);
+                encoder_take(*encoder, px.data() + at, k);
+                at += k;
+            }
+            encoder_finish(*encoder);
             write_out(*out, &layout::block_terminator, 1);
             close_output(*out);
             EXPECT_EQ(giflib_pixels(w, h, code_size, data), px);
