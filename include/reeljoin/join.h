@@ -34,20 +34,38 @@ struct settings {
     bool standard_input_used = false;  // standard input was read already: an input "-" fails
 };
 
+// Frames of an input, as "#N", "#A-B" or "#A-" selects them: frames first
+// through last, counted from 0, a negative number from the end (-1 is the
+// last frame). A first above last plays them backwards.
+struct frame_range {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    bool to_end = false;  // "#A-": last is the file's last frame
+};
+
+// Reads a selection as the command line gives it, '#' first. Returns false
+// when the text is none.
+bool parse_selection(const std::string& text, frame_range& range);
+std::string selection_text(const frame_range& range);  // "#A-B" and the like
+
 // An input: a file by its path ("-" is standard input), or bytes held in
-// memory with a name for the messages.
+// memory with a name for the messages; with selections, the frames they
+// select in their order, else all of its frames.
 class input {
 public:
     static input file(std::string path);
     static input bytes(std::vector<std::uint8_t> data, std::string name);
+    input& select(const frame_range& range);
 
     const std::string& name() const { return name_; }
     bool in_memory() const { return data_ != nullptr; }
     const std::vector<std::uint8_t>& data() const;  // empty for a file
+    const std::vector<frame_range>& selection() const;  // empty: every frame
 
 private:
     std::string name_;
     std::shared_ptr<const std::vector<std::uint8_t>> data_;  // small where a list names 100,000 files
+    std::shared_ptr<std::vector<frame_range>> selection_;
 };
 
 // Where the join goes: a file by its path, replaced whole only once the
@@ -82,6 +100,7 @@ enum class failure {
     output_is_input,     // the output is one of the inputs
     cannot_open_output,  // the output could not be opened or made
     cannot_write_output, // writing it failed (a full disk), or replacing the old one
+    cannot_select,       // an input that can be read only once has selections that need it twice
 };
 
 struct report {

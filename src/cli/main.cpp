@@ -68,10 +68,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const std::string& list : cl.lists)
-        if (!read_name_list(list, cl.inputs)) {
+        if (!read_name_list(list, cl.inputs, cl.wrong_selection)) {
             std::printf("Unable to read file list: %s\n", list.c_str());
             return 1;
         }
+    if (!cl.wrong_selection.empty()) {
+        std::printf("%s\n", cl.wrong_selection.c_str());
+        return 1;
+    }
     if (terminal) {
         std::printf("reeljoin: standard output is a terminal; redirect it, or name a file with -o\n");
         return 1;

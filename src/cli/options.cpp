@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/input_words.h"
 #include "gif/gif.h"
 
 namespace {
@@ -145,7 +146,8 @@ command_line parse_options(int argc, char** argv) {
             continue;
         }
         shorts = 0;
-        cl.inputs.push_back(reeljoin::input::file(arg));
+        std::string wrong = add_input_word(cl.inputs, arg);
+        if (cl.wrong_selection.empty()) cl.wrong_selection = wrong;
         ++i;
     }
     return cl;

@@ -17,6 +17,7 @@ struct command_line {
     std::vector<std::string> lists;   // --files-from: files naming more inputs
     std::string unknown;              // a word taken for a long option that is none
     std::string invalid;              // a long option whose value is missing or wrong
+    std::string wrong_selection;      // the line saying why a selection cannot be taken
 };
 
 // Reads the command line from argv[1] on.

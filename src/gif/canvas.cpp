@@ -83,17 +83,19 @@ void clear_drawn(canvas_state& c) {
         d.x1 = std::min<std::int64_t>(d.x1, c.width);
         d.y1 = std::min<std::int64_t>(d.y1, c.height);
     }
-    if (!d.empty() && affordable(c, d)) {
-        make_room_for_clear(c);
-        write_clear_frame(*c.out, {static_cast<int>(d.x0), static_cast<int>(d.y0), static_cast<int>(d.x1 - d.x0),
-                           static_cast<int>(d.y1 - d.y0)},
-                          clear_delay);
-    }
+    if (!d.empty() && affordable(c, d)) canvas_clear(c, d);
     c.drawn = box{};
     c.drawn_data = 0;
 }
 
 }  // namespace
+
+void canvas_clear(canvas_state& c, const box& area) {
+    make_room_for_clear(c);
+    write_clear_frame(*c.out, {static_cast<int>(area.x0), static_cast<int>(area.y0), static_cast<int>(area.x1 - area.x0),
+                               static_cast<int>(area.y1 - area.y0)},
+                      clear_delay);
+}
 
 void canvas_open(canvas_state& c, output_stream& out, bool fit, int width, int height, std::uint64_t screen_at) {
     c = canvas_state{};

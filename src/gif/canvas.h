@@ -63,6 +63,10 @@ void canvas_next_file(canvas_state& c);
 // would not cover, and takes that frame's time out of the last frame's.
 void canvas_before_frame(canvas_state& c, const placed_frame& f, const std::uint8_t* control);
 
+// Writes a clear frame over `area` (not empty, on the canvas), its time
+// taken out of the last frame's, which keeps its picture until then.
+void canvas_clear(canvas_state& c, const box& area);
+
 // Called once the frame's image data, data_bytes of it, has been copied.
 void canvas_after_frame(canvas_state& c, const placed_frame& f, std::uint64_t data_bytes);
 

@@ -7,10 +7,13 @@
 
 #include "gif/canvas.h"
 #include "gif/frame.h"
+#include "gif/frame_count.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/output_table.h"
 #include "gif/run.h"
+#include "gif/selection_pass.h"
+#include "gif/selection_plan.h"
 #include "gif/stream.h"
 
 namespace {
@@ -78,6 +81,8 @@ int read_header(join_run& r, int role, screen_info& screen) {
     if (table_size) save_global_table(r, r.data + header_size, screen.glob_color_size);
     std::uint8_t* screen_desc = r.data + signature_size + version_size;
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
+    screen.width = width;
+    screen.height = height;
     if (writes_header(role)) {
         if (r.settings.fit_canvas) widen_screen(r, screen_desc);
         if (r.settings.compact_tables && output_table_entries(r.table)) table_size = put_output_table(r, screen_desc);
@@ -124,8 +129,12 @@ void time_still(join_run& r, const file_frames& frames, int run_delay) {
     if (r.settings.keep_delays && frames.count == 1 && frames.first_delay == 0) retime_last_frame(r.canvas, run_delay);
 }
 
-// Reads the blocks up to the trailer or the end of the input.
-void block_loop(join_run& r, int role, const screen_info& screen) {
+// Whether a pass that takes some frames of a file read all of it, one image.
+bool whole_still(const pass_state* pass) { return !pass || (!pass_done(*pass) && pass->frame == 1); }
+
+// Reads the blocks up to the trailer or the end of the input; with a pass,
+// takes only its frames, and stops once it has them all.
+void block_loop(join_run& r, int role, const screen_info& screen, pass_state* pass) {
     int run_delay = role == role_last ? r.settings.loop_end_delay : r.settings.loop_delay;
     frame_control pending;
     file_frames frames;
@@ -134,9 +143,10 @@ void block_loop(join_run& r, int role, const screen_info& screen) {
         if (introducer == extension) {
             if (!skip_extension(r, pending)) break;
         } else if (introducer == image_separator) {
+            if (pass && pass_done(*pass)) break;
             int delay = r.settings.keep_delays ? pending.delay : run_delay;
             std::uint64_t at = output_position(r.out);
-            int go_on = reframe_image(r, delay, pending, screen);
+            int go_on = pass ? pass_image(r, *pass, delay, pending, screen) : reframe_image(r, delay, pending, screen);
             if (output_position(r.out) > at && frames.count++ == 0) frames.first_delay = delay;
             if (!go_on) break;
             pending = frame_control{};
@@ -144,19 +154,21 @@ void block_loop(join_run& r, int role, const screen_info& screen) {
             break;  // trailer, end of input, or a byte that starts no block
         }
     }
-    time_still(r, frames, run_delay);
+    if (whole_still(pass)) time_still(r, frames, run_delay);
 }
 
-// The pass over an input that is open.
-int read_open_input(join_run& r, int role, const char* name) {
+// The pass over an input that is open. A file whose frames are taken in
+// several passes is announced by its first.
+int read_open_input(join_run& r, int role, const char* name, pass_state* pass = nullptr, bool first_pass = true) {
     r.in_name = name;
-    if (r.settings.verb) run_message(r, ("Processing: " + std::string(name)).c_str());
+    if (r.settings.verb && first_pass) run_message(r, ("Processing: " + std::string(name)).c_str());
     screen_info screen;
     int read = read_header(r, role, screen);
     if (read) {
         canvas_next_file(r.canvas);
-        block_loop(r, role, screen);
-    } else {
+        if (pass) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);
+        block_loop(r, role, screen, pass);
+    } else if (first_pass) {
         run_message(r, "Not a GIF file");
     }
     close_input(r.in);
@@ -169,10 +181,57 @@ void bind_canvas(join_run& r) {
     r.canvas.fit = r.settings.fit_canvas != 0;
 }
 
+// Where an input is read from, each time it is opened.
+struct input_source {
+    const char* path;  // null: the bytes
+    const std::uint8_t* bytes;
+    std::size_t size;
+};
+
+int open_source(join_run& r, const input_source& src) {
+    if (src.path) return open_input(r.in, src.path);
+    open_memory_input(r.in, src.bytes, src.size);
+    return 1;
+}
+
+void warn_all(join_run& r, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) run_warning(r, line.c_str());
+}
+
+// Reads the file once for each pass its selection needs, after counting
+// its frames where the selection counts from the end. The first pass has
+// the file's role; the later ones add frames only.
+int read_selected(join_run& r, int role, const input_source& src, const char* name,
+                  const std::vector<selection_range>& ranges) {
+    selection_plan plan;
+    plan.ranges = ranges;
+    if (counts_from_end(ranges) && open_source(r, src)) {
+        std::int64_t frames = count_frames(r.in);
+        close_input(r.in);
+        if (frames >= 0) warn_all(r, learn_frame_count(plan, frames, name));
+    }
+    pass_state pass;
+    next_pass(plan, pass.spans);  // a plan without frames still reads the file once
+    int read = 0;
+    for (bool first = true;; first = false) {
+        if (!open_source(r, src)) {
+            if (first) run_message(r, ("Unable to open GIF file: " + std::string(name)).c_str());
+            return read;
+        }
+        int pass_role = first || role == role_last ? role : 1;
+        int ok = read_open_input(r, pass_role, name, &pass, first);
+        if (first) read = ok;
+        if (!ok) return read;
+        if (!pass_done(pass)) warn_all(r, learn_frame_count(plan, pass.frame, name));
+        if (!next_pass(plan, pass.spans)) return read;
+    }
+}
+
 }  // namespace
 
-int gif_read(join_run& r, int role, const char* path) {
+int gif_read(join_run& r, int role, const char* path, const std::vector<selection_range>* select) {
     bind_canvas(r);
+    if (select && !select->empty()) return read_selected(r, role, {path, nullptr, 0}, path, *select);
     if (!open_input(r.in, path)) {
         run_message(r, ("Unable to open GIF file: " + std::string(path)).c_str());
         return 0;
@@ -180,8 +239,10 @@ int gif_read(join_run& r, int role, const char* path) {
     return read_open_input(r, role, path);
 }
 
-int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size) {
+int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size,
+                    const std::vector<selection_range>* select) {
     bind_canvas(r);
+    if (select && !select->empty()) return read_selected(r, role, {nullptr, bytes, size}, name, *select);
     open_memory_input(r.in, bytes, size);
     return read_open_input(r, role, name);
 }

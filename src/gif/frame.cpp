@@ -100,9 +100,9 @@ struct blanked {
     std::uint64_t pixels;
 };
 
-blanked read_past_frame(join_run& r, int code_size, std::uint8_t* control, std::uint8_t* desc) {
+blanked read_past_frame(const image_data_io& io, int code_size, std::uint8_t* control, std::uint8_t* desc) {
     image_data_seen seen;
-    int result = image_data_skip(r.io(), code_size, &seen);
+    int result = image_data_skip(io, code_size, &seen);
     blank_data b = make_blank(control);
     std::uint64_t pixels = std::uint64_t(get_u16(desc + image_width)) * get_u16(desc + image_height);
     if (!blank_fits(b, pixels, seen.bytes)) {
@@ -115,16 +115,32 @@ blanked read_past_frame(join_run& r, int code_size, std::uint8_t* control, std::
 
 }  // namespace
 
-int reframe_image(join_run& r, int delay, const frame_control& own, const screen_info& screen) {
-    std::size_t table_size = read_descriptor_and_table(r, screen);
-    if (table_size == 0) return 0;
-    int code_size = read_byte(r.in);
-    if (code_size < 0 || code_size > lzw_max_code_size) return 0;
+int read_image_head(join_run& r, const screen_info& screen, image_head& h) {
+    h.table_size = read_descriptor_and_table(r, screen);
+    if (h.table_size == 0) return 0;
+    h.code_size = read_byte(r.in);
+    if (h.code_size < 0 || h.code_size > lzw_max_code_size) return 0;
+    const std::uint8_t* desc = r.data + descriptor_at;
+    h.left = get_u16(desc + image_left);
+    h.top = get_u16(desc + image_top);
+    h.width = get_u16(desc + image_width);
+    h.height = get_u16(desc + image_height);
+    h.interlaced = (desc[image_packed] & image_interlace) != 0;
+    h.table = r.data + table_at;
+    return 1;
+}
+
+int write_image(join_run& r, int delay, const frame_control& own, const screen_info& screen, image_head& h,
+                data_tap tap) {
+    std::size_t table_size = h.table_size;
+    int code_size = h.code_size;
     build_frame_control(r.data, delay, own);
     blanked blank{};
     bool copied = browsers_decode(code_size);
+    image_data_io io = r.io();
+    io.tap = tap;
     if (!copied) {
-        blank = read_past_frame(r, code_size, r.data, r.data + descriptor_at);
+        blank = read_past_frame(io, code_size, r.data, r.data + descriptor_at);
         code_size = blank.run.code_size;
     }
 
@@ -143,7 +159,7 @@ int reframe_image(join_run& r, int delay, const frame_control& own, const screen
     int result = blank.result;
     if (copied) {
         image_data_seen seen;
-        result = image_data_copy(r.io(), code_size, &seen);
+        result = image_data_copy(io, code_size, &seen);
         complete_short_frame(r.canvas, {std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},
                              seen);
     } else {
@@ -151,4 +167,9 @@ int reframe_image(join_run& r, int delay, const frame_control& own, const screen
     }
     canvas_after_frame(r.canvas, placed, output_position(r.out) - data_at);
     return result;
+}
+
+int reframe_image(join_run& r, int delay, const frame_control& own, const screen_info& screen) {
+    image_head h;
+    return read_image_head(r, screen, h) && write_image(r, delay, own, screen, h, {});
 }

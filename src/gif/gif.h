@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "gif/selection_plan.h"
 
 
 // Frame role, passed to gif_read. Zero and positive values come from the
@@ -36,11 +39,13 @@ struct join_settings {
 
 struct join_run;
 
-// Reads one input file and writes its contribution to the run's output.
-// Returns 1 when the file was read (to its trailer, the end of its data or
-// a byte that starts no block), 0 when it cannot be opened or is not a GIF.
-int gif_read(join_run& r, int role, const char* path);
+// Reads one input file and writes its contribution to the run's output:
+// every frame, or those a selection takes. Returns 1 when the file was
+// read (to its trailer, the end of its data or a byte that starts no
+// block), 0 when it cannot be opened or is not a GIF.
+int gif_read(join_run& r, int role, const char* path, const std::vector<selection_range>* select = nullptr);
 
 // The same for an input of `size` bytes held in memory, named `name` in
 // the run's messages.
-int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size);
+int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size,
+                    const std::vector<selection_range>* select = nullptr);

@@ -90,6 +90,7 @@ int pass_image_data(const image_data_io& io, int code_size, bool writing, image_
     for (;;) {
         gather_stop stop = gather(io, g, carry);
         std::size_t fill = window_fill(g, carry);
+        if (io.tap.take && fill > carry) io.tap.take(io.tap.context, io.window.bytes + carry, fill - carry);
         lzw_stop s = lzw_walk(walker, io.window.bytes, bit, fill * 8);
         seen.end_code = s.ended;
         seen.unmade_code = walker.met_unmade;

@@ -19,11 +19,19 @@ struct image_data_window {
     std::uint8_t bytes[window_size];
 };
 
+// Where the stream's bytes go as well, in order, as they are read: to a
+// decoder that paints the frame, where one is given.
+struct data_tap {
+    void (*take)(void* context, const std::uint8_t* bytes, std::size_t n) = nullptr;
+    void* context = nullptr;
+};
+
 // What the copy reads from, writes to and works in: the run's.
 struct image_data_io {
     input_stream& in;
     output_stream& out;
     image_data_window& window;
+    data_tap tap = {};
 };
 
 // Copies the data sub-blocks, byte for byte, up to and including the one

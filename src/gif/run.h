@@ -13,7 +13,11 @@
 #include "gif/image_data.h"
 #include "gif/layout.h"
 #include "gif/output.h"
+#include "gif/lzw/lzw_encoder.h"
 #include "gif/output_table.h"
+#include "gif/rebuild/colour_ids.h"
+#include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/frame_paint.h"
 #include "gif/stream.h"
 
 // The entries of the most recent global table read whole, entry by entry.
@@ -22,6 +26,15 @@ struct saved_colours {
     std::uint8_t red[layout::max_table_entries];
     std::uint8_t grn[layout::max_table_entries];
     std::uint8_t blu[layout::max_table_entries];
+};
+
+// What a join that takes only some frames of a file works in: the file's
+// canvas, the painter that draws frames on it, and what writes pictures.
+struct rebuild_state {
+    file_canvas canvas;
+    frame_painter painter;
+    lzw_encoder encoder;
+    colour_ids ids;
 };
 
 // Where a run's messages go, a line at a time without its newline; with
@@ -42,6 +55,7 @@ struct join_run {
     saved_colours saved;
     chosen_table table;
     canvas_state canvas;
+    rebuild_state rebuild;
 
     image_data_io io() { return {in, out, window}; }
 };

@@ -99,9 +99,30 @@ struct joining {
 void tell(void* context, const char* line) { static_cast<joining*>(context)->say(line); }
 void warn(void* context, const char* line) { static_cast<joining*>(context)->warn(line); }
 
+std::vector<selection_range> ranges_of(const input& in) {
+    std::vector<selection_range> ranges;
+    for (const frame_range& f : in.selection()) ranges.push_back({f.first, f.last, f.to_end, selection_text(f)});
+    return ranges;
+}
+
 int read_one(join_run& r, int role, const input& in) {
-    if (in.in_memory()) return gif_read_memory(r, role, in.name().c_str(), in.data().data(), in.data().size());
-    return gif_read(r, role, in.name().c_str());
+    std::vector<selection_range> ranges = ranges_of(in);
+    if (in.in_memory()) return gif_read_memory(r, role, in.name().c_str(), in.data().data(), in.data().size(), &ranges);
+    return gif_read(r, role, in.name().c_str(), &ranges);
+}
+
+// A file that can be read only once (standard input, a pipe) can give
+// frames only in its own order, counted from its start. Returns the first
+// input whose selection needs more, or null.
+const input* unselectable(const std::vector<input>& inputs) {
+    struct stat st;
+    for (const input& in : inputs) {
+        if (in.in_memory() || in.selection().empty()) continue;
+        std::vector<selection_range> ranges = ranges_of(in);
+        if (one_pass(ranges) && !counts_from_end(ranges)) continue;
+        if (in.name() == "-" || (stat(in.name().c_str(), &st) == 0 && !S_ISREG(st.st_mode))) return &in;
+    }
+    return nullptr;
 }
 
 // Gives every input its frame role and reads it. The first one read
@@ -174,6 +195,10 @@ report join(const std::vector<input>& inputs, output out, const settings& s, con
     r.warn = warn;
     r.say_context = &j;
     if (inputs.empty()) return j.fail(failure::no_inputs, "", "");
+    if (const input* once = unselectable(inputs))
+        return j.fail(failure::cannot_select, once->name(),
+                      "reeljoin: " + once->name() +
+                          " can be read only once: its selections must take frames in its order, counted from its start");
     // The output is not touched before the census: an output that exists
     // is found among the inputs by what stat says of it.
     struct stat existing_output;

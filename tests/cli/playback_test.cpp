@@ -41,7 +41,7 @@ bytes disposing() {
         .header(8, 6, testgif::palette(4, 1))
         .gce(control(5)).image(picture(8, 6, 4, 2))
         .gce(control(7, 2, 0)).image(at(picture(3, 3, 4, 3), 2, 2))
-        .gce(control(3, 3)).image(at(picture(4, 2, 4, 4), 4, 4))
+        .gce(control(8, 3)).image(at(picture(4, 2, 4, 4), 4, 4))
         .gce(control(6, 2)).image(at(picture(2, 2, 4, 5), 0, 0))
         .trailer().data();
 }
@@ -112,12 +112,13 @@ protected:
 
     // What the join of the named files should play: the GIFs among them.
     testgif::timeline expected(const std::vector<std::string>& names, const testgif::join_rules& rules,
-                               const std::vector<bool>& cleared_after = {}) {
+                               const std::vector<bool>& cleared_after = {},
+                               const std::vector<std::vector<int>>& picks = {}) {
         std::vector<testgif::decoded> gifs;
         for (const std::string& name : names)
             if (files.count(name)) gifs.push_back(testgif::decode_gif(files[name]));
         for (const testgif::decoded& g : gifs) EXPECT_TRUE(g.ok) << g.error;
-        return testgif::expected_join(gifs, rules, cleared_after);
+        return testgif::expected_join(gifs, rules, cleared_after, picks);
     }
 
     testgif::decoded join(const std::string& args) {
@@ -156,6 +157,69 @@ TEST_F(playback, joins_play_as_their_inputs) {
         bool centre = std::string(c.options).find("center") != std::string::npos;
         EXPECT_EQ(testgif::compare(expected(c.names, {centre}), testgif::play(out)), "");
     }
+}
+
+struct selection_case {
+    const char* name;
+    const char* args;                // options, names and selections
+    std::vector<std::string> names;  // the inputs, in order
+    std::vector<std::vector<int>> picks;  // the frames each plays, in order
+};
+
+// Selections play exactly the pictures their frames show alone, in their
+// order, in single-file runs and in joins: forwards from any frame, with
+// frames left out before frames that clear (disposal 2) or restore (3)
+// what came before, backwards, several a file, on transparent screens and
+// with local tables.
+TEST_F(playback, selections_play_the_pictures_of_their_frames) {
+    const selection_case cases[] = {
+        {"from_the_second", "--keep-delays disposing.gif '#1-'", {"disposing.gif"}, {{1, 2, 3}}},
+        {"one_frame", "--keep-delays disposing.gif '#2'", {"disposing.gif"}, {{2}}},
+        {"the_last", "--keep-delays disposing.gif '#-1'", {"disposing.gif"}, {{3}}},
+        {"gap_over_a_clear", "--keep-delays disposing.gif '#0' '#2-3'", {"disposing.gif"}, {{0, 2, 3}}},
+        {"gap_over_a_restore", "--keep-delays disposing.gif '#0-1' '#3'", {"disposing.gif"}, {{0, 1, 3}}},
+        {"backwards", "--keep-delays disposing.gif '#-1-0'", {"disposing.gif"}, {{3, 2, 1, 0}}},
+        {"back_and_forth", "--keep-delays disposing.gif '#3' '#1-2' '#0'", {"disposing.gif"}, {{3, 1, 2, 0}}},
+        {"after_a_restore", "--keep-delays tall.gif '#1-'", {"tall.gif"}, {{1, 2}}},
+        {"local_tables", "--keep-delays tall.gif '#2' '#0'", {"tall.gif"}, {{2, 0}}},
+        {"transparent_screen", "--keep-delays wide.gif '#1-'", {"wide.gif"}, {{1, 2}}},
+        {"run_delays", "-d 30 wide.gif '#2-1'", {"wide.gif"}, {{2, 1}}},
+        {"fit_join", "--keep-delays --fit disposing.gif '#1-' wide.gif '#2' tall.gif '#-1-0'",
+         {"disposing.gif", "wide.gif", "tall.gif"}, {{1, 2, 3}, {2}, {2, 1, 0}}},
+        {"centred_join", "--keep-delays --center tall.gif '#1' disposing.gif '#-2-' wide.gif",
+         {"tall.gif", "disposing.gif", "wide.gif"}, {{1}, {2, 3}, {}}},
+        {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",
+         {"disposing.gif", "disposing.gif"}, {{}, {3, 2, 1, 0}}},
+    };
+    for (const selection_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testgif::decoded out = join(c.args);
+        ASSERT_TRUE(out.ok) << out.error;
+        std::string args = c.args;
+        testgif::join_rules rules{args.find("center") != std::string::npos, args.find("keep") != std::string::npos, 30, 80};
+        if (rules.keep_delays) rules.run_delay = 20;
+        if (c.names.size() == 1) rules.end_delay = rules.run_delay;  // a single file takes -d
+        EXPECT_EQ(testgif::compare(expected(c.names, rules, {}, c.picks), testgif::play(out)), "");
+    }
+}
+
+// Only what cannot be copied is rebuilt: after the first frame of a
+// forward range, every frame is the input's own, and a selection of
+// every frame is the plain join, byte for byte.
+TEST_F(playback, selections_copy_what_they_can) {
+    testgif::decoded in = testgif::decode_gif(files["disposing.gif"]);
+    testgif::decoded out = join("--keep-delays disposing.gif '#1-'");
+    ASSERT_TRUE(out.ok && out.frames.size() >= 2) << out.error;
+    for (std::size_t k = 2; k <= 3; ++k) {
+        const testgif::frame& copied = out.frames[out.frames.size() - 4 + k];
+        EXPECT_EQ(copied.pixels, in.frames[k].pixels);
+        EXPECT_EQ(copied.left, in.frames[k].left);
+        EXPECT_EQ(copied.width, in.frames[k].width);
+    }
+    EXPECT_EQ(out.frames.size(), 4u);  // frame 1 rebuilt, a clear frame for its disposal, 2 and 3 copied
+    ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
+    ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
+    EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));
 }
 
 // Without --keep-delays the frames take -d and -e, and the clear frames

@@ -91,7 +91,7 @@ timeline merge_repeats(timeline t) {
 }
 
 timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
-                       const std::vector<bool>& cleared_after) {
+                       const std::vector<bool>& cleared_after, const std::vector<std::vector<int>>& picks) {
     int width = 0, height = 0;
     for (const decoded& g : inputs) {
         width = std::max(width, g.width);
@@ -113,6 +113,11 @@ timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
         g.width = width;
         g.height = height;
         timeline t = play(g);
+        if (i < picks.size() && !picks[i].empty()) {
+            timeline picked;
+            for (int k : picks[i]) picked.push_back(t.at(static_cast<std::size_t>(k)));
+            t = picked;
+        }
         out.insert(out.end(), t.begin(), t.end());
     }
     return out;

@@ -53,8 +53,10 @@ struct join_rules {
 // delay, the end delay when last; an input that a clear frame follows
 // (cleared_after[i]) and whose last frame shows for 2 or 3 hundredths,
 // too short to give 2 to the clear frame, shows it 2 longer.
+// picks[i], where given and not empty, are the frames of input i that
+// play, in their order: the pictures those frames show alone.
 timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
-                       const std::vector<bool>& cleared_after = {});
+                       const std::vector<bool>& cleared_after = {}, const std::vector<std::vector<int>>& picks = {});
 
 // Compares after merging repeats. Returns "" when equal, else a short account
 // of the first difference: index, times, sizes or the first differing pixel.

@@ -1,0 +1,103 @@
+#include "gif/rebuild/file_canvas.h"
+
+#include <algorithm>
+
+#include "gif/layout.h"
+
+namespace {
+
+// Any canvas up to this size is held at once; beyond it, only as far as
+// the pixels given so far could reach (an interlaced frame's first rows
+// spread over eight times its height).
+constexpr std::uint64_t free_pixels = 4u << 20;
+constexpr std::uint64_t spread = 8;
+
+std::uint64_t area(const box& b) { return b.empty() ? 0 : static_cast<std::uint64_t>((b.x1 - b.x0) * (b.y1 - b.y0)); }
+
+box joined(const box& a, const box& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+bool affordable(const file_canvas& c, const box& b) {
+    return area(b) <= std::max(free_pixels, spread * c.drawn_pixels);
+}
+
+void hold_exactly(file_canvas& c, const box& b) {
+    std::vector<std::uint32_t> grown(area(b), 0);
+    std::int64_t w = b.x1 - b.x0;
+    for (std::int64_t y = c.held.y0; y < c.held.y1; ++y)
+        std::copy_n(c.pixels.begin() + (y - c.held.y0) * (c.held.x1 - c.held.x0), c.held.x1 - c.held.x0,
+                    grown.begin() + (y - b.y0) * w + (c.held.x0 - b.x0));
+    c.pixels.swap(grown);
+    c.held = b;
+}
+
+}  // namespace
+
+void file_canvas_open(file_canvas& c, int width, int height) {
+    c = file_canvas{};
+    c.width = width;
+    c.height = height;
+}
+
+box on_screen(const file_canvas& c, box b) {
+    b.x0 = std::max<std::int64_t>(b.x0, 0);
+    b.y0 = std::max<std::int64_t>(b.y0, 0);
+    b.x1 = std::min<std::int64_t>(b.x1, c.width);
+    b.y1 = std::min<std::int64_t>(b.y1, c.height);
+    return b.empty() ? box{} : b;
+}
+
+bool file_canvas_hold(file_canvas& c, const box& need, const box& toward) {
+    if (need.empty() || c.held.contains(need)) return true;
+    box least = joined(c.held, need), most = joined(least, on_screen(c, toward));
+    if (affordable(c, most)) {
+        hold_exactly(c, most);
+        return true;
+    }
+    if (!affordable(c, least)) {
+        c.short_of_room = true;
+        return false;
+    }
+    // Grows by rows, at least doubling, so that a tall frame given row by
+    // row is not copied once a row.
+    box b = least;
+    std::int64_t rows = std::max<std::int64_t>(b.y1 - b.y0, 2 * (c.held.y1 - c.held.y0));
+    if (b.y1 == need.y1) b.y1 = std::min(most.y1, b.y0 + rows);
+    while (!affordable(c, b) && b.y1 > least.y1) b.y1 = least.y1 + (b.y1 - least.y1) / 2;
+    hold_exactly(c, b);
+    return true;
+}
+
+void file_canvas_save(file_canvas& c, const box& rect) {
+    box b = on_screen(c, rect);
+    c.saved_at = box{std::max(b.x0, c.held.x0), std::max(b.y0, c.held.y0), std::min(b.x1, c.held.x1),
+                     std::min(b.y1, c.held.y1)};
+    if (c.saved_at.empty()) c.saved_at = box{};
+    c.saved.assign(area(c.saved_at), 0);
+    std::size_t k = 0;
+    for (std::int64_t y = c.saved_at.y0; y < c.saved_at.y1; ++y)
+        for (std::int64_t x = c.saved_at.x0; x < c.saved_at.x1; ++x) c.saved[k++] = *pixel_ref(c, x, y);
+}
+
+void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
+    if (disposal != layout::disposal_clear && disposal != layout::disposal_restore) return;
+    box b = on_screen(c, rect);
+    b = box{std::max(b.x0, c.held.x0), std::max(b.y0, c.held.y0), std::min(b.x1, c.held.x1), std::min(b.y1, c.held.y1)};
+    for (std::int64_t y = b.y0; y < b.y1; ++y)
+        for (std::int64_t x = b.x0; x < b.x1; ++x) {
+            // Pixels the canvas did not hold when the frame came were transparent.
+            std::uint32_t before = 0;
+            const box& s = c.saved_at;
+            if (disposal == layout::disposal_restore && x >= s.x0 && x < s.x1 && y >= s.y0 && y < s.y1)
+                before = c.saved[static_cast<std::size_t>((y - s.y0) * (s.x1 - s.x0) + (x - s.x0))];
+            *pixel_ref(c, x, y) = before;
+        }
+    if (disposal == layout::disposal_restore) {
+        c.saved.clear();
+        c.saved.shrink_to_fit();
+        c.saved_at = box{};
+    }
+}

@@ -1,0 +1,54 @@
+// The canvas of one file as it plays alone, for rebuilding frames: every
+// pixel the file's frames have drawn on its screen, in colour. It holds
+// only the part of the screen that frames have drawn, and grows with what
+// their image data really gives, never with what a header claims.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gif/canvas.h"
+
+// A pixel is 0 where the screen is transparent, else 0xFF000000 | r<<16 | g<<8 | b.
+constexpr std::uint32_t opaque_pixel = 0xFF000000u;
+
+struct file_canvas {
+    int width = 0, height = 0;        // the file's screen
+    box held;                         // the part of it whose pixels are kept
+    std::vector<std::uint32_t> pixels;  // held's, row by row
+    std::uint64_t drawn_pixels = 0;   // pixels the file's image data has given so far
+    bool short_of_room = false;       // a pixel fell where the canvas could not grow
+    // What a frame that restores its rectangle put back afterwards.
+    box saved_at;
+    std::vector<std::uint32_t> saved;
+};
+
+// A new file: its screen, nothing drawn.
+void file_canvas_open(file_canvas& c, int width, int height);
+
+// The part of a rectangle on the screen.
+box on_screen(const file_canvas& c, box b);
+
+// Makes the canvas hold `need` (on the screen), growing towards `toward`
+// where that costs little. Returns false where it may not grow so far:
+// beyond a few million pixels it grows only as the image data given so
+// far could cover it.
+bool file_canvas_hold(file_canvas& c, const box& need, const box& toward);
+
+inline std::uint32_t pixel_at(const file_canvas& c, std::int64_t x, std::int64_t y) {
+    if (x < c.held.x0 || x >= c.held.x1 || y < c.held.y0 || y >= c.held.y1) return 0;
+    return c.pixels[static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0))];
+}
+
+// Where pixel (x, y) of the held part is kept.
+inline std::uint32_t* pixel_ref(file_canvas& c, std::int64_t x, std::int64_t y) {
+    return &c.pixels[static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0))];
+}
+
+// Before a frame that restores its rectangle is drawn: keeps what the
+// rectangle holds now.
+void file_canvas_save(file_canvas& c, const box& rect);
+
+// After a frame is shown: disposal 2 clears its rectangle, 3 puts back
+// what file_canvas_save kept; the others leave it.
+void file_canvas_dispose(file_canvas& c, const box& rect, int disposal);

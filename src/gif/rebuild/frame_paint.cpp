@@ -1,0 +1,92 @@
+#include "gif/rebuild/frame_paint.h"
+
+#include <algorithm>
+
+#include "gif/blank_frame.h"
+#include "gif/layout.h"
+
+namespace {
+
+// The row on screen of stored row r of an interlaced frame h rows high:
+// every 8th row from 0, then every 8th from 4, every 4th from 2, every 2nd from 1.
+std::int64_t display_row(std::int64_t r, std::int64_t h) {
+    const std::int64_t start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        std::int64_t rows = h > start[pass] ? (h - start[pass] + step[pass] - 1) / step[pass] : 0;
+        if (r < rows) return start[pass] + r * step[pass];
+        r -= rows;
+    }
+    return h;  // not reached for r < h
+}
+
+// Draws n decoded indices that start at column `col` of stored row `row`.
+void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::int64_t col, std::int64_t n) {
+    const paint_frame& f = p.f;
+    std::int64_t h = f.rect.y1 - f.rect.y0;
+    std::int64_t y = f.rect.y0 + (f.interlaced ? display_row(row, h) : row);
+    std::int64_t x0 = std::max<std::int64_t>(f.rect.x0 + col, 0), x1 = std::min<std::int64_t>(f.rect.x0 + col + n, p.canvas->width);
+    if (y >= p.canvas->height || x0 >= x1) return;
+    box need{x0, y, x1, y + 1};
+    if (!file_canvas_hold(*p.canvas, need, f.rect)) return;
+    std::uint32_t* out = pixel_ref(*p.canvas, x0, y);
+    for (std::int64_t x = x0; x < x1; ++x, ++out) {
+        unsigned i = idx[x - (f.rect.x0 + col)];
+        if (static_cast<int>(i) == f.transparent) continue;
+        *out = p.colours[i];
+    }
+}
+
+// Draws the indices the decoder has given into its area.
+void flush(frame_painter& p) {
+    lzw_decoder& d = p.decoder;
+    std::int64_t w = p.f.rect.x1 - p.f.rect.x0;
+    std::uint64_t n = d.given - d.out_base;
+    p.canvas->drawn_pixels += n;
+    for (std::uint64_t k = 0; k < n;) {
+        std::uint64_t at = d.out_base + k;
+        std::int64_t row = static_cast<std::int64_t>(at / w), col = static_cast<std::int64_t>(at % w);
+        std::int64_t run = std::min<std::int64_t>(w - col, static_cast<std::int64_t>(n - k));
+        draw_run(p, p.area + k, row, col, run);
+        k += static_cast<std::uint64_t>(run);
+    }
+}
+
+void take(void* context, const std::uint8_t* bytes, std::size_t n) {
+    paint_take(*static_cast<frame_painter*>(context), bytes, n);
+}
+
+}  // namespace
+
+void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
+    p.canvas = &c;
+    p.f = f;
+    for (unsigned i = 0; i < 256; ++i) {
+        const std::uint8_t* e = f.table + layout::entry_size * i;
+        p.colours[i] = i < f.entries ? opaque_pixel | std::uint32_t{e[0]} << 16 | std::uint32_t{e[1]} << 8 | e[2]
+                                     : opaque_pixel;  // beyond the table: black
+    }
+    std::uint64_t pixels = static_cast<std::uint64_t>((f.rect.x1 - f.rect.x0) * (f.rect.y1 - f.rect.y0));
+    p.decoding = browsers_decode(f.code_size) && pixels > 0;
+    if (!p.decoding) return;
+    decoder_start(p.decoder, f.code_size, nullptr, pixels);
+    decoder_output(p.decoder, p.area, paint_room);
+}
+
+void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
+    while (p.decoding && (p.decoder.stop == decode_stop::more || p.decoder.stop == decode_stop::room)) {
+        decode_stop s = decoder_take(p.decoder, bytes, n);
+        bytes += p.decoder.took;
+        n -= p.decoder.took;
+        if (s != decode_stop::room) break;
+        flush(p);
+        decoder_output(p.decoder, p.area, paint_room);
+    }
+}
+
+void paint_end(frame_painter& p) {
+    if (!p.decoding) return;
+    flush(p);
+    p.decoding = false;
+}
+
+data_tap paint_tap(frame_painter& p) { return {take, &p}; }

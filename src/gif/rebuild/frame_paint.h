@@ -1,0 +1,45 @@
+// Paints a frame on its file's canvas as a viewer draws it: its image data
+// decoded through a small buffer, each pixel not transparent drawn in its
+// colour where it lies on the screen (interlaced rows in their places),
+// an index beyond the table in black. Frames whose data viewers cannot
+// decode draw nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "gif/image_data.h"
+#include "gif/lzw/lzw_decoder.h"
+#include "gif/rebuild/file_canvas.h"
+
+constexpr std::size_t paint_room = 16 * 1024;  // indices decoded at a time
+
+// The frame as its file gives it.
+struct paint_frame {
+    box rect;               // on the file's screen, before any move
+    bool interlaced = false;
+    const std::uint8_t* table = nullptr;  // entry_size bytes an entry
+    std::size_t entries = 0;
+    int transparent = -1;   // the index not drawn, -1: none
+    int code_size = 0;
+};
+
+struct frame_painter {
+    file_canvas* canvas = nullptr;
+    paint_frame f;
+    bool decoding = false;
+    std::uint32_t colours[256];
+    lzw_decoder decoder;
+    std::uint8_t area[paint_room + lzw_table_size];
+};
+
+void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f);
+
+// Takes the next n bytes of the frame's stream.
+void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n);
+
+// Draws what is left once the stream has ended.
+void paint_end(frame_painter& p);
+
+// The tap that paints as the image data is read.
+data_tap paint_tap(frame_painter& p);

@@ -1,0 +1,35 @@
+// Frames of the program's own that make the output show a picture of a
+// file's canvas: each draws the picture's pixels within the smallest
+// rectangle that holds them, from a local table of the colours there, and
+// leaves the rest of it transparent. A picture of more than 256 colours
+// takes several such frames, 255 colours each; all but the last are shown
+// for 2 hundredths, taken from the picture's time. Where the output may
+// still show pixels there that the picture has not, a clear frame takes
+// them away first.
+#pragma once
+
+#include "gif/canvas.h"
+#include "gif/lzw/lzw_encoder.h"
+#include "gif/output.h"
+#include "gif/rebuild/colour_ids.h"
+#include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/shown_mask.h"
+
+struct rebuilt_picture {
+    box region;            // the part of the file's screen that must show the picture
+    const shown_mask* shown;  // what the output may show there; null: nothing
+    box owed;              // a part of the region to clear all the same
+    int delay;             // the picture's time, hundredths of a second
+    int left_offset, top_offset;  // where the file's screen lies on the output's canvas
+};
+
+// What rebuilding works in: the run's.
+struct rebuild_tools {
+    canvas_state& canvas;  // the output's
+    output_stream& out;
+    lzw_encoder& encoder;
+    colour_ids& ids;
+};
+
+// Writes the frames; the last one keeps its picture (disposal 1).
+void write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p);

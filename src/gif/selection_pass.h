@@ -1,0 +1,42 @@
+// One pass over a file that takes only some of its frames. A frame is
+// copied when the output shows, at that moment, what the file alone shows
+// before it: then its own image data gives its picture. Otherwise (the
+// first frame after frames left out, or after one whose disposal the
+// output cannot follow) the file's canvas is painted up to it and the
+// picture is written as frames of the program's own. The canvas is
+// painted only while a later frame may need it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gif/canvas.h"
+#include "gif/frame.h"
+#include "gif/rebuild/shown_mask.h"
+#include "gif/run.h"
+#include "gif/selection_plan.h"
+
+struct pass_state {
+    std::vector<frame_span> spans;  // the frames the pass takes; none: it only counts them
+    std::size_t span = 0;           // the span the next frame falls in or before
+    std::int64_t frame = 0;         // the number of the next image
+    std::int64_t paint_before = 0;  // frames before this one are painted
+    bool in_step = true;     // the output shows what the file alone shows before the next frame
+    box unsynced;            // where it may show otherwise, when not in step
+    shown_mask shown;        // what it may show drawn on the file's screen, when not in step
+    box owed;                // a rectangle the file alone has cleared and the output not yet
+    int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
+};
+
+// Starts a pass over a file with this screen. A pass after the file's
+// first, where no clear frame takes earlier pictures away, starts with the
+// whole screen to draw again.
+void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all);
+
+// Whether the pass has taken all its frames, so that it can stop reading.
+bool pass_done(const pass_state& s);
+
+// Takes the image whose separator has just been read: copies it, paints
+// it, writes its picture, or reads past it. Returns what reframe_image
+// returns.
+int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, const screen_info& screen);
