@@ -90,6 +90,8 @@ void clear_drawn(canvas_state& c) {
 
 }  // namespace
 
+box frame_reach(const placed_frame& f, std::uint64_t data_bytes) { return shown_part(f, reachable_rows(f, data_bytes)); }
+
 void canvas_clear(canvas_state& c, const box& area) {
     make_room_for_clear(c);
     write_clear_frame(*c.out, {static_cast<int>(area.x0), static_cast<int>(area.y0), static_cast<int>(area.x1 - area.x0),
@@ -137,7 +139,7 @@ void canvas_before_frame(canvas_state& c, const placed_frame& f, const std::uint
 
 void canvas_after_frame(canvas_state& c, const placed_frame& f, std::uint64_t data_bytes) {
     if (!c.fit) return;
-    box b = shown_part(f, reachable_rows(f, data_bytes));
+    box b = frame_reach(f, data_bytes);
     if (b.empty()) return;
     box& d = c.drawn;
     d = d.empty() ? b : box{std::min(d.x0, b.x0), std::min(d.y0, b.y0), std::max(d.x1, b.x1), std::max(d.y1, b.y1)};

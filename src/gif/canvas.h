@@ -17,6 +17,17 @@ struct box {
     bool contains(const box& b) const { return x0 <= b.x0 && y0 <= b.y0 && x1 >= b.x1 && y1 >= b.y1; }
 };
 
+// The smallest box that holds both, and the part both hold.
+inline box joined(const box& a, const box& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return {a.x0 < b.x0 ? a.x0 : b.x0, a.y0 < b.y0 ? a.y0 : b.y0, a.x1 > b.x1 ? a.x1 : b.x1, a.y1 > b.y1 ? a.y1 : b.y1};
+}
+inline box common(const box& a, const box& b) {
+    box c{a.x0 > b.x0 ? a.x0 : b.x0, a.y0 > b.y0 ? a.y0 : b.y0, a.x1 < b.x1 ? a.x1 : b.x1, a.y1 < b.y1 ? a.y1 : b.y1};
+    return c.empty() ? box{} : c;
+}
+
 struct last_frame {
     bool present = false;
     bool covers_earlier = false;  // a file's first frame that hides, uncleared, what earlier files drew
@@ -62,6 +73,9 @@ void canvas_next_file(canvas_state& c);
 // Writes a clear frame first when earlier files drew something the frame
 // would not cover, and takes that frame's time out of the last frame's.
 void canvas_before_frame(canvas_state& c, const placed_frame& f, const std::uint8_t* control);
+
+// The part of the frame that data_bytes of its image data can draw.
+box frame_reach(const placed_frame& f, std::uint64_t data_bytes);
 
 // Writes a clear frame over `area` (not empty, on the canvas), its time
 // taken out of the last frame's, which keeps its picture until then.

@@ -223,8 +223,14 @@ int read_selected(join_run& r, int role, const input_source& src, const char* na
         if (first) read = ok;
         if (!ok) return read;
         if (!pass_done(pass)) warn_all(r, learn_frame_count(plan, pass.frame, name));
-        if (!next_pass(plan, pass.spans)) return read;
+        if (!next_pass(plan, pass.spans)) break;
     }
+    // Only a crafted file spreads a few pixels over a vast screen.
+    if (pass.short_of_room)
+        run_warning(r, ("reeljoin: " + std::string(name) +
+                        ": frames lie too far apart on its screen for their pictures to be rebuilt whole; pixels far from the rest are left out")
+                           .c_str());
+    return read;
 }
 
 }  // namespace

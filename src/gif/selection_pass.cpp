@@ -11,11 +11,6 @@ namespace {
 
 using namespace layout;
 
-box joined(const box& a, const box& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
-}
 
 int disposal_of(const frame_control& own) {
     return own.present ? (own.packed & control_disposal) >> control_disposal_shift : 0;
@@ -42,6 +37,10 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
     return paint_tap(r.rebuild.painter);
 }
 
+// The part of a frame's rectangle where painting it may have changed the
+// canvas: frames draw only where the canvas holds pixels, and it never shrinks.
+box drawn_part(const file_canvas& c, const box& rect) { return common(on_screen(c, rect), c.held); }
+
 box on_output(const pass_state& s, const box& b) {
     return {b.x0 + s.left_offset, b.y0 + s.top_offset, b.x1 + s.left_offset, b.y1 + s.top_offset};
 }
@@ -52,7 +51,7 @@ box on_output(const pass_state& s, const box& b) {
 // of step, showing its picture.
 void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const box& rect) {
     file_canvas& c = r.rebuild.canvas;
-    box shown = on_screen(c, rect);
+    box shown = drawn_part(c, rect);
     rebuilt_picture p;
     p.shown = &s.shown;
     p.owed = s.owed;
@@ -60,7 +59,7 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
     p.delay = delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
-    write_picture({r.canvas, r.out, r.rebuild.encoder, r.rebuild.ids}, c, p);
+    s.written = joined(s.written, write_picture({r.canvas, r.out, r.rebuild.encoder, r.rebuild.ids}, c, p));
     s.in_step = disposal != disposal_restore;
     s.unsynced = s.in_step ? box{} : shown;
     s.owed = disposal == disposal_clear ? shown : box{};
@@ -70,15 +69,14 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
 }  // namespace
 
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all) {
-    int width = screen.width, height = screen.height;
-    file_canvas_open(r.rebuild.canvas, width, height);
+    file_canvas_open(r.rebuild.canvas, screen.width, screen.height);
     s.left_offset = screen.left_offset;
     s.top_offset = screen.top_offset;
     s.span = 0;
     s.frame = 0;
     s.paint_before = s.spans.empty() ? 0 : s.spans.back().first;
     s.in_step = !redraw_all;
-    s.unsynced = redraw_all ? box{0, 0, width, height} : box{};
+    s.unsynced = redraw_all ? on_screen(r.rebuild.canvas, s.written) : box{};
     s.owed = box{};
     s.shown = shown_mask{};
     if (redraw_all) mask_unknown(s.shown);
@@ -101,7 +99,10 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
     if (take && s.in_step) {
         if (!s.owed.empty()) canvas_clear(r.canvas, on_output(s, s.owed));
         s.owed = box{};
+        std::uint64_t at = output_position(r.out);
         result = write_image(r, delay, own, screen, h, tap);
+        placed_frame f{h.left, h.top, h.width, h.height, h.interlaced, h.code_size};
+        s.written = joined(s.written, on_screen(r.rebuild.canvas, frame_reach(f, output_position(r.out) - at)));
     } else {
         image_data_io io = r.io();
         io.tap = tap;
@@ -113,8 +114,9 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         write_rebuilt(r, s, delay, disposal, rect);
     } else if (!take && paint) {
         s.in_step = false;
-        s.unsynced = joined(s.unsynced, on_screen(r.rebuild.canvas, rect));
+        s.unsynced = joined(s.unsynced, drawn_part(r.rebuild.canvas, rect));
     }
     if (paint) file_canvas_dispose(r.rebuild.canvas, rect, disposal);
+    s.short_of_room |= r.rebuild.canvas.short_of_room;
     return result;
 }

@@ -25,6 +25,8 @@ struct pass_state {
     box unsynced;            // where it may show otherwise, when not in step
     shown_mask shown;        // what it may show drawn on the file's screen, when not in step
     box owed;                // a rectangle the file alone has cleared and the output not yet
+    box written;             // what the file's passes so far may have drawn on its screen
+    bool short_of_room = false;  // a pass left out pixels its canvas could not grow to hold
     int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
 };
 

@@ -67,6 +67,9 @@ protected:
         testgif::write_file(dir + "/c c.gif", one_frame(6));
         std::ofstream(dir + "/list.txt") << "b.gif\n\nc c.gif\n";
         std::ofstream(dir + "/crlf.txt") << "a.gif\r\nb.gif\r\n";
+        std::ofstream(dir + "/selecting.txt") << "a.gif\n#-1\r\nb.gif\n#0\n";
+        std::ofstream(dir + "/selecting_first.txt") << "#0\nb.gif\n";
+        testgif::write_file(dir + "/#1", one_frame(8));
         testgif::write_file(dir + "/tiny.gif", testgif::gif_builder().header(3, 3, testgif::palette(4, 7))
                                                   .image(testgif::picture(3, 3, 4, 7)).trailer().data());
     }
@@ -173,6 +176,18 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"files_from_after_the_names", "-s --files-from=list.txt a.gif", "", 0, "out.gif", {20, 20, 20, 80}, 0},
         run_case{"files_from_standard_input", "--files-from - a.gif < list.txt", pa + pb + "Processing: c c.gif\n", 0, "out.gif", {20, 20, 20, 80}, 0},
         run_case{"files_from_two_lists", "-s --files-from=list.txt --files-from=list.txt", "", 0, "out.gif", {20, 20, 20, 80}, 0},
+        // Selections: a.gif has two frames.
+        run_case{"one_frame_selected", "-s a.gif '#-1'", "", 0, "out.gif", {20}, -1},
+        run_case{"frames_beyond_the_file", "-s a.gif '#1-9' b.gif '#-3'", "", 0, "out.gif", {20}, 0,
+                 "reeljoin: a.gif has 2 frames; #1-9 selects frame 1\nreeljoin: b.gif has 1 frames; #-3 selects none of them\n"},
+        run_case{"selection_malformed", "a.gif '#1-x'", "reeljoin: '#1-x' is not a frame selection; selections are #N, #A-B and #A-\n", 1, none, {}, -1},
+        run_case{"selection_before_any_name", "-s '#0' a.gif", "reeljoin: '#0' selects frames, but no input file comes before it\n", 1, none, {}, -1},
+        run_case{"file_named_like_a_selection", "-s a.gif '#1'  b.gif", "", 0, "out.gif", {20, 20, 20, 80}, 0},
+        run_case{"selections_in_a_list", "-s --files-from=selecting.txt", "", 0, "out.gif", {20, 80}, 0},
+        run_case{"list_starting_with_a_selection", "-s a.gif --files-from=selecting_first.txt", "reeljoin: '#0' selects frames, but no input file comes before it\n", 1, none, {}, -1},
+        run_case{"standard_input_forwards", "-s - '#1-' < a.gif", "", 0, "out.gif", {20}, -1},
+        run_case{"standard_input_backwards", "-s - '#1-0' < a.gif",
+                 "reeljoin: - can be read only once: its selections must take frames in its order, counted from its start\n", 1, none, {}, -1},
         run_case{"files_from_unreadable", "--files-from=nolist.txt a.gif", "Unable to read file list: nolist.txt\n", 1, none, {}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -237,6 +252,25 @@ long peak_kib(const std::string& dir, const std::vector<std::string>& args) {
     struct rusage usage {};
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
     return usage.ru_maxrss;
+}
+
+// A screen and frames that claim 65535 x 65535 pixels with a few pixels of
+// data: rebuilding their pictures takes no more memory than the pixels
+// their data gives, and the output stays small.
+TEST_F(cli, rebuilding_vast_claims_stays_small) {
+    testgif::image_spec vast = testgif::picture(4, 4, 4, 9), dot = testgif::picture(1, 1, 4, 10), far_dot = dot;
+    vast.width = vast.height = 65535;
+    far_dot.left = far_dot.top = 65534;
+    testgif::write_file(dir + "/vast.gif", testgif::gif_builder().header(65535, 65535, testgif::palette(4, 11))
+                                               .image(vast).image(dot).image(far_dot).trailer().data());
+    long plain = peak_kib(dir, {"-s", "-o", "plain.gif", "vast.gif"});
+    long selected = peak_kib(dir, {"-s", "-o", "selected.gif", "vast.gif", "#-1-0", "#-2"});
+    ASSERT_GT(plain, 0);
+    ASSERT_GT(selected, 0);
+    EXPECT_LT(selected, plain + 24 * 1024);  // at most one canvas of 4 Mi pixels at once
+    EXPECT_LT(testgif::read_file(dir + "/selected.gif").size(), 4096u);
+    testgif::decoded d = testgif::decode_gif_file(dir + "/selected.gif");
+    EXPECT_TRUE(d.ok) << d.error;
 }
 
 // Nothing reads a whole file: joining a 32 MB image takes no more memory

@@ -77,6 +77,20 @@ bytes restoring() {
         .trailer().data();
 }
 
+// Interlaced frames, one reaching beyond the screen, one transparent and
+// cleared afterwards.
+bytes interlaced() {
+    image_spec first = picture(9, 7, 4, 70), beyond = at(picture(6, 5, 4, 71), 5, 4), clears = at(picture(5, 5, 4, 72), 2, 1);
+    first.interlace = beyond.interlace = clears.interlace = true;
+    return gif_builder()
+        .header(9, 7, testgif::palette(4, 73))
+        .gce(control(5)).image(first)
+        .gce(control(6, 2, 1)).image(clears)
+        .gce(control(7, 1, 0)).image(beyond)
+        .gce(control(8)).image(at(picture(2, 2, 4, 74), 0, 0))
+        .trailer().data();
+}
+
 // Two frames whose last one is shown for `delay`.
 bytes last_delay(int delay) {
     return gif_builder()
@@ -104,7 +118,7 @@ protected:
         program_test::SetUp();
         files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
                  {"restoring.gif", restoring()}, {"far_first.gif", far_frame(true)},
-                 {"far_last.gif", far_frame(false)}};
+                 {"far_last.gif", far_frame(false)}, {"interlaced.gif", interlaced()}};
         for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
@@ -188,6 +202,7 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
          {"disposing.gif", "wide.gif", "tall.gif"}, {{1, 2, 3}, {2}, {2, 1, 0}}},
         {"centred_join", "--keep-delays --center tall.gif '#1' disposing.gif '#-2-' wide.gif",
          {"tall.gif", "disposing.gif", "wide.gif"}, {{1}, {2, 3}, {}}},
+        {"interlaced", "--keep-delays interlaced.gif '#2' '#1' '#3' '#0'", {"interlaced.gif"}, {{2, 1, 3, 0}}},
         {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",
          {"disposing.gif", "disposing.gif"}, {{}, {3, 2, 1, 0}}},
     };
@@ -220,6 +235,24 @@ TEST_F(playback, selections_copy_what_they_can) {
     ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
     ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
     EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));
+}
+
+// A picture of more colours than one frame can have is drawn by several,
+// 255 colours each, the first ones shown for 2 hundredths of its time.
+TEST_F(playback, pictures_of_many_colours_take_several_frames) {
+    image_spec top = picture(32, 16, 256, 80, testgif::palette(256, 81)), bottom = at(picture(32, 8, 256, 82, testgif::palette(256, 83)), 0, 8);
+    for (std::size_t i = 0; i < top.pixels.size(); ++i) top.pixels[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < bottom.pixels.size(); ++i) bottom.pixels[i] = static_cast<std::uint8_t>(i);
+    files["colours.gif"] = gif_builder().header(32, 16, {}).gce(control(5)).image(top).gce(control(9)).image(bottom).trailer().data();
+    testgif::write_file(dir + "/colours.gif", files["colours.gif"]);
+    testgif::decoded out = join("--keep-delays colours.gif '#1'");
+    ASSERT_TRUE(out.ok) << out.error;
+    testgif::timeline want = expected({"colours.gif"}, {}, {}, {{1}}), got = testgif::play(out);
+    ASSERT_EQ(got.size(), 3u);  // 512 colours: 255, 255 and 2
+    EXPECT_EQ(got.back().pic, want.back().pic);
+    EXPECT_EQ(got[0].time, 2);
+    EXPECT_EQ(got[1].time, 2);
+    EXPECT_EQ(got[0].time + got[1].time + got[2].time, 9);
 }
 
 // Without --keep-delays the frames take -d and -e, and the clear frames

@@ -14,11 +14,6 @@ constexpr std::uint64_t spread = 8;
 
 std::uint64_t area(const box& b) { return b.empty() ? 0 : static_cast<std::uint64_t>((b.x1 - b.x0) * (b.y1 - b.y0)); }
 
-box joined(const box& a, const box& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
-}
 
 bool affordable(const file_canvas& c, const box& b) {
     return area(b) <= std::max(free_pixels, spread * c.drawn_pixels);
@@ -72,10 +67,7 @@ bool file_canvas_hold(file_canvas& c, const box& need, const box& toward) {
 }
 
 void file_canvas_save(file_canvas& c, const box& rect) {
-    box b = on_screen(c, rect);
-    c.saved_at = box{std::max(b.x0, c.held.x0), std::max(b.y0, c.held.y0), std::min(b.x1, c.held.x1),
-                     std::min(b.y1, c.held.y1)};
-    if (c.saved_at.empty()) c.saved_at = box{};
+    c.saved_at = common(on_screen(c, rect), c.held);
     c.saved.assign(area(c.saved_at), 0);
     std::size_t k = 0;
     for (std::int64_t y = c.saved_at.y0; y < c.saved_at.y1; ++y)
@@ -84,8 +76,7 @@ void file_canvas_save(file_canvas& c, const box& rect) {
 
 void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
     if (disposal != layout::disposal_clear && disposal != layout::disposal_restore) return;
-    box b = on_screen(c, rect);
-    b = box{std::max(b.x0, c.held.x0), std::max(b.y0, c.held.y0), std::min(b.x1, c.held.x1), std::min(b.y1, c.held.y1)};
+    box b = common(on_screen(c, rect), c.held);
     for (std::int64_t y = b.y0; y < b.y1; ++y)
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
             // Pixels the canvas did not hold when the frame came were transparent.

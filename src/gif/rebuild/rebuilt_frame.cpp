@@ -31,11 +31,15 @@ void include_pixel(box& b, std::int64_t x, std::int64_t y) {
     b = box{std::min(b.x0, x), std::min(b.y0, y), std::max(b.x1, x + 1), std::max(b.y1, y + 1)};
 }
 
-// The pixels to draw, and those the output may show drawn that the picture has not.
+// The pixels to draw, and those the output may show drawn that the picture
+// has not. Beyond what the canvas holds the picture is transparent: where
+// the output may show anything there, all of the region is cleared.
 extent measure(const file_canvas& pic, const box& region, const shown_mask* shown) {
     extent e;
-    for (std::int64_t y = region.y0; y < region.y1; ++y)
-        for (std::int64_t x = region.x0; x < region.x1; ++x) {
+    box held = common(region, pic.held);
+    if (shown && shown->outside && !pic.held.contains(region)) e.clear = region;
+    for (std::int64_t y = held.y0; y < held.y1; ++y)
+        for (std::int64_t x = held.x0; x < held.x1; ++x) {
             if (shown_pixel(pic, region, x, y))
                 include_pixel(e.drawn, x, y);
             else if (shown && mask_drawn(*shown, x, y))
@@ -44,11 +48,6 @@ extent measure(const file_canvas& pic, const box& region, const shown_mask* show
     return e;
 }
 
-box joined(const box& a, const box& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
-}
 
 // How the picture's colours are shared out among frames.
 struct colour_groups {
@@ -160,7 +159,7 @@ void write_frame(const rebuild_tools& t, const file_canvas& pic, const frame_pla
 
 }  // namespace
 
-void write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p) {
+box write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p) {
     extent e = measure(pic, p.region, p.shown);
     box clear = joined(e.clear, p.owed);
     if (!clear.empty())
@@ -180,4 +179,5 @@ void write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt
         f.delay = k + 1 < frames ? shortest_shown_delay : (rest >= shortest_shown_delay ? rest : p.delay);
         write_frame(t, pic, f, p);
     }
+    return b;
 }

@@ -31,5 +31,6 @@ struct rebuild_tools {
     colour_ids& ids;
 };
 
-// Writes the frames; the last one keeps its picture (disposal 1).
-void write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p);
+// Writes the frames; the last one keeps its picture (disposal 1). Returns
+// the part of the screen they draw.
+box write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p);
