@@ -16,7 +16,13 @@
 //   on every other input), in either order with the intact file: every image's
 //   data is copied unchanged, at most one clear frame stands between the
 //   files, the output stays within a bound of what was read, and, when
-//   giflib decodes both inputs, the join plays as they played alone.
+//   giflib decodes both inputs, the join plays as they played alone;
+// - with a selection made from the input's bytes (forwards, backwards,
+//   counted from the end, beyond the frames it has): giflib reads the
+//   output, it stays within a bound of what was read, the canvas of the
+//   rebuilt frames never holds more than the pixels the data gave allow,
+//   and, when giflib decodes the input, the output shows the selected
+//   pictures in order.
 // Any failure prints what went wrong and aborts, which the fuzzer reports.
 #include <dirent.h>
 #include <fcntl.h>
@@ -565,7 +571,9 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     testgif::decoded in = decode_as_shown(input, scan, !fuzzed_first && extra == 0);
     if (!playable(in) || in.frames.size() != scan.images.size()) return;
     std::uint64_t canvas = std::uint64_t(std::max(in.width, 8)) * std::max(in.height, 6);
-    if (canvas * (want.size() + 2) > played_pixel_budget) return;
+    // A clear frame may cover the part of the canvas frames far outside
+    // their screens reach: giflib allocates it whole too.
+    if (canvas * (want.size() + 2) > played_pixel_budget || pixels_of(got) > pixel_budget) return;
     testgif::decoded joined = testgif::decode_gif(out);
     CHECK(joined.ok, "%s: giflib decodes the inputs but not the join: %s", order, joined.error.c_str());
     std::vector<testgif::decoded> gifs = {in, ws->intact_decoded};
@@ -573,6 +581,103 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     testgif::join_rules rules{centre, true, frame_delay, last_delay};
     std::string diff = testgif::compare(testgif::expected_join(gifs, rules, {extra == 1}), testgif::play(joined));
     CHECK(diff.empty(), "%s: the join plays otherwise: %s", order, diff.c_str());
+}
+
+void ignore_line(void*, const char*) {}
+
+// Up to three selections made from the input's bytes, of frames up to one
+// beyond either end of its frames.
+std::vector<selection_range> selections_of(const bytes& input, std::int64_t frames) {
+    std::uint32_t h = static_cast<std::uint32_t>(input.size()) * 2654435761u;
+    for (std::size_t i = 0; i < input.size(); i += 1 + input.size() / 8) h = (h ^ input[i]) * 16777619u;
+    std::int64_t span = 2 * frames + 3;
+    std::vector<selection_range> ranges(1 + h % 3);
+    for (selection_range& r : ranges) {
+        h = h * 1103515245u + 12345u;
+        r.first = static_cast<std::int64_t>(h >> 8) % span - frames - 1;
+        r.last = static_cast<std::int64_t>(h >> 16) % span - frames - 1;
+        r.to_end = (h >> 30) == 0;
+        r.text = "#";
+    }
+    return ranges;
+}
+
+// The frames a selection takes, in order, given the file's count.
+std::vector<int> frames_taken(const std::vector<selection_range>& ranges, std::int64_t frames) {
+    std::vector<int> taken;
+    for (const selection_range& r : ranges) {
+        std::int64_t a = r.first < 0 ? frames + r.first : r.first;
+        std::int64_t b = r.to_end ? frames - 1 : r.last < 0 ? frames + r.last : r.last;
+        std::int64_t step = a <= b || r.to_end ? 1 : -1;
+        for (std::int64_t k = a;; k += step) {
+            if (k >= 0 && k < frames) taken.push_back(static_cast<int>(k));
+            if (k == b || (step > 0 && k > b)) break;
+        }
+    }
+    return taken;
+}
+
+// How many colours the picture has; pictures of more are shown in steps.
+std::size_t colours_in(const testgif::snapshot& pic) {
+    std::vector<std::uint32_t> c(pic.pixels);
+    std::sort(c.begin(), c.end());
+    return static_cast<std::size_t>(std::unique(c.begin(), c.end()) - c.begin());
+}
+
+void check_selection(const bytes& input, const testgif::scanned_file& scan) {
+    if (!scan.is_gif) return;
+    // A canvas of up to 4 Mi pixels is held at once, in 16 MiB, which is as
+    // much as the fuzzer lets one allocation take.
+    const bytes& h = scan.header;
+    if (std::uint64_t(h[6] | h[7] << 8) * std::uint64_t(h[8] | h[9] << 8) > (4u << 20)) return;
+    std::int64_t frames = static_cast<std::int64_t>(scan.images.size());
+    std::vector<selection_range> ranges = selections_of(input, frames);
+    std::vector<int> taken = frames_taken(ranges, frames);
+    CHECK(ftruncate(fileno(ws->out), 0) == 0 && lseek(fileno(ws->out), 0, SEEK_SET) == 0, "cannot empty the output");
+    output_to(ws->run->out, dup(fileno(ws->out)));
+    ws->run->settings.keep_delays = 1;
+    ws->run->warn = ignore_line;
+    clear_console();
+    int read = gif_read(*ws->run, role_single, ws->input.c_str(), &ranges);
+    ws->run->settings.keep_delays = 0;
+    ws->run->warn = nullptr;
+    CHECK(read == 1 && console_text().empty(), "selection: the pass returned %d and printed \"%s\"", read,
+          console_text().c_str());
+    write_out(ws->run->out, &layout::trailer, 1);
+    CHECK(close_output(ws->run->out), "selection: the output could not be written");
+    bytes out = read_back(fileno(ws->out));
+    testgif::walked w = testgif::walk_gif(out);
+    CHECK(w.ok && w.control_before_each, "selection: giflib cannot read the output: %s", w.error.c_str());
+    CHECK((w.images > 0) == !taken.empty(), "selection: %d images for %zu frames", w.images, taken.size());
+    const file_canvas& c = ws->run->rebuild.canvas;
+    CHECK(c.pixels.size() <= std::max<std::uint64_t>(4u << 20, 8 * c.drawn_pixels) &&
+              c.pixels.size() <= std::uint64_t(c.width) * std::uint64_t(c.height),
+          "selection: a canvas of %zu pixels for %llu drawn", c.pixels.size(), (unsigned long long)c.drawn_pixels);
+    // Each pass reads the file again, and each picture written takes at
+    // most its canvas, a byte and a half a pixel, beside a clear frame.
+    std::size_t passes = taken.size() + 2, canvas_bytes = 3 * c.pixels.size() / 2 + 3 * 1024;
+    CHECK(out.size() <= passes * (input.size() + 1024) + taken.size() * (canvas_bytes + 17 * 1024),
+          "selection: %zu bytes out of %zu", out.size(), input.size());
+
+    testgif::walked walk = testgif::walk_gif(input);
+    if (taken.empty() || !walk.ok || walk.images != static_cast<int>(frames) || !giflib_reads_alike(scan) ||
+        pixels_of(scan) > pixel_budget)
+        return;
+    testgif::decoded in = decode_as_shown(input, scan);
+    if (!playable(in) || in.frames.size() != scan.images.size() ||
+        std::uint64_t(in.width) * in.height * (taken.size() + in.frames.size() + 2) > played_pixel_budget)
+        return;
+    testgif::timeline alone = testgif::play(in), want;
+    for (int k : taken) want.push_back(alone[static_cast<std::size_t>(k)]);
+    for (const testgif::shown& s : want)
+        if (colours_in(s.pic) > 256) return;
+    if (pixels_of(testgif::scan_gif(out)) > pixel_budget) return;
+    testgif::decoded got = testgif::decode_gif(out);
+    CHECK(got.ok, "selection: giflib decodes the input but not the output: %s", got.error.c_str());
+    want = testgif::merge_repeats(want);
+    testgif::timeline shown = testgif::merge_repeats(testgif::play(got));
+    CHECK(shown.size() == want.size(), "selection: %zu pictures, expected %zu", shown.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) CHECK(shown[i].pic == want[i].pic, "selection: picture %zu differs", i);
 }
 
 }  // namespace
@@ -609,6 +714,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expect_same_pictures(input, scan, first);
     check_long_options(input, scan, true);
     check_long_options(input, scan, false);
+    check_selection(input, scan);
 
     std::uint32_t events = take_events();
     CHECK(events == 0, "an input was opened for writing or changed (inotify mask 0x%x)", events);

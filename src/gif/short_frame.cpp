@@ -11,10 +11,6 @@ namespace {
 
 using namespace layout;
 
-// The added codes may take this much more than the frame's own data: a
-// few bytes that claim a vast frame must not grow the output by megabytes.
-constexpr std::uint64_t completion_allowance = 16 * 1024;
-
 // Where the stream's byte `index` lies in the output: the sub-block that
 // holds it and the byte itself.
 struct stream_place {

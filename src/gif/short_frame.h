@@ -11,6 +11,10 @@
 #include "gif/canvas.h"
 #include "gif/image_data.h"
 
+// The added codes may take this much more than the frame's own data: a
+// few bytes that claim a vast frame must not grow the output by megabytes.
+constexpr std::uint64_t completion_allowance = 16 * 1024;
+
 struct frame_geometry {
     std::uint64_t pixels;      // width times height
     int code_size;             // the minimum code size

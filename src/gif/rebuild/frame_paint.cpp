@@ -4,6 +4,8 @@
 
 #include "gif/blank_frame.h"
 #include "gif/layout.h"
+#include "gif/lzw/run_code.h"
+#include "gif/short_frame.h"
 
 namespace {
 
@@ -36,19 +38,31 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     }
 }
 
-// Draws the indices the decoder has given into its area.
-void flush(frame_painter& p) {
-    lzw_decoder& d = p.decoder;
+// Draws n indices from the area, the first of them pixel `base` of the frame.
+void draw_area(frame_painter& p, std::uint64_t base, std::uint64_t n) {
     std::int64_t w = p.f.rect.x1 - p.f.rect.x0;
-    std::uint64_t n = d.given - d.out_base;
     p.canvas->drawn_pixels += n;
     for (std::uint64_t k = 0; k < n;) {
-        std::uint64_t at = d.out_base + k;
+        std::uint64_t at = base + k;
         std::int64_t row = static_cast<std::int64_t>(at / w), col = static_cast<std::int64_t>(at % w);
         std::int64_t run = std::min<std::int64_t>(w - col, static_cast<std::int64_t>(n - k));
         draw_run(p, p.area + k, row, col, run);
         k += static_cast<std::uint64_t>(run);
     }
+}
+
+// Draws the indices the decoder has given into the area.
+void flush(frame_painter& p) { draw_area(p, p.decoder.out_base, p.decoder.given - p.decoder.out_base); }
+
+// Gives the pixels a copy of the frame would have added to its data.
+void complete(frame_painter& p) {
+    lzw_decoder& d = p.decoder;
+    std::uint64_t missing = d.want - d.given, allowed = p.data_bytes + completion_allowance;
+    bool own = p.f.transparent >= 0 && static_cast<unsigned>(p.f.transparent) < d.clear_code;
+    if (missing == 0 || own || decoder_unused_index(d) >= 0 || run_size(d.code_size, missing, allowed) > allowed) return;
+    std::fill_n(p.area, paint_room, std::uint8_t{0});
+    for (std::uint64_t at = d.given; at < d.want; at += paint_room)
+        draw_area(p, at, std::min<std::uint64_t>(paint_room, d.want - at));
 }
 
 void take(void* context, const std::uint8_t* bytes, std::size_t n) {
@@ -67,12 +81,14 @@ void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
     }
     std::uint64_t pixels = static_cast<std::uint64_t>((f.rect.x1 - f.rect.x0) * (f.rect.y1 - f.rect.y0));
     p.decoding = browsers_decode(f.code_size) && pixels > 0;
+    p.data_bytes = 0;
     if (!p.decoding) return;
     decoder_start(p.decoder, f.code_size, nullptr, pixels);
     decoder_output(p.decoder, p.area, paint_room);
 }
 
 void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
+    p.data_bytes += n;
     while (p.decoding && (p.decoder.stop == decode_stop::more || p.decoder.stop == decode_stop::room)) {
         decode_stop s = decoder_take(p.decoder, bytes, n);
         bytes += p.decoder.took;
@@ -86,6 +102,7 @@ void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
 void paint_end(frame_painter& p) {
     if (!p.decoding) return;
     flush(p);
+    complete(p);
     p.decoding = false;
 }
 

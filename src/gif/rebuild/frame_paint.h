@@ -2,7 +2,9 @@
 // decoded through a small buffer, each pixel not transparent drawn in its
 // colour where it lies on the screen (interlaced rows in their places),
 // an index beyond the table in black. Frames whose data viewers cannot
-// decode draw nothing.
+// decode draw nothing. A frame whose data gives too few pixels is
+// completed as a copied frame is: where its pixels take every index and
+// none is transparent, the rest are index 0.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +30,7 @@ struct frame_painter {
     file_canvas* canvas = nullptr;
     paint_frame f;
     bool decoding = false;
+    std::uint64_t data_bytes = 0;  // of its stream so far
     std::uint32_t colours[256];
     lzw_decoder decoder;
     std::uint8_t area[paint_room + lzw_table_size];
