@@ -11,6 +11,7 @@
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/output_table.h"
+#include "gif/rebuild/reverse_spool.h"
 #include "gif/run.h"
 #include "gif/selection_pass.h"
 #include "gif/selection_plan.h"
@@ -168,6 +169,7 @@ int read_open_input(join_run& r, int role, const char* name, pass_state* pass = 
         canvas_next_file(r.canvas);
         if (pass) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);
         block_loop(r, role, screen, pass);
+        if (pass) pass_end(r, *pass);
     } else if (first_pass) {
         run_message(r, "Not a GIF file");
     }
@@ -198,19 +200,9 @@ void warn_all(join_run& r, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) run_warning(r, line.c_str());
 }
 
-// Reads the file once for each pass its selection needs, after counting
-// its frames where the selection counts from the end. The first pass has
-// the file's role; the later ones add frames only.
-int read_selected(join_run& r, int role, const input_source& src, const char* name,
-                  const std::vector<selection_range>& ranges) {
-    selection_plan plan;
-    plan.ranges = ranges;
-    if (counts_from_end(ranges) && open_source(r, src)) {
-        std::int64_t frames = count_frames(r.in);
-        close_input(r.in);
-        if (frames >= 0) warn_all(r, learn_frame_count(plan, frames, name));
-    }
-    pass_state pass;
+// Reads the file once for each pass the plan needs; the first pass has the
+// file's role, the later ones add frames only. Returns the first pass's result.
+int read_passes(join_run& r, int role, const input_source& src, const char* name, selection_plan& plan, pass_state& pass) {
     next_pass(plan, pass.spans);  // a plan without frames still reads the file once
     int read = 0;
     for (bool first = true;; first = false) {
@@ -223,8 +215,24 @@ int read_selected(join_run& r, int role, const input_source& src, const char* na
         if (first) read = ok;
         if (!ok) return read;
         if (!pass_done(pass)) warn_all(r, learn_frame_count(plan, pass.frame, name));
-        if (!next_pass(plan, pass.spans)) break;
+        if (!next_pass(plan, pass.spans)) return read;
     }
+}
+
+// Reads a file whose frames a selection takes, after counting its frames
+// where the selection counts from the end.
+int read_selected(join_run& r, int role, const input_source& src, const char* name,
+                  const std::vector<selection_range>& ranges) {
+    selection_plan plan;
+    plan.ranges = ranges;
+    if (counts_from_end(ranges) && open_source(r, src)) {
+        std::int64_t frames = count_frames(r.in);
+        close_input(r.in);
+        if (frames >= 0) warn_all(r, learn_frame_count(plan, frames, name));
+    }
+    pass_state pass;
+    int read = read_passes(r, role, src, name, plan, pass);
+    spool_done(r.rebuild.spool);
     // Only a crafted file spreads a few pixels over a vast screen.
     if (pass.short_of_room)
         run_warning(r, ("reeljoin: " + std::string(name) +

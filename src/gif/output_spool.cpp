@@ -15,8 +15,9 @@ std::string temp_dir() {
     return dir && *dir ? dir : "/tmp";
 }
 
-// A file with no name, which goes when it is closed or the process ends.
-int unnamed_file() {
+}  // namespace
+
+int open_unnamed_file() {
     std::string dir = temp_dir();
     int fd = -1;
 #ifdef O_TMPFILE
@@ -28,6 +29,8 @@ int unnamed_file() {
     if (fd >= 0) ::unlink(name.c_str());
     return fd;
 }
+
+namespace {
 
 int write_all_at(int fd, const std::uint8_t* p, std::size_t n, std::uint64_t at) {
     while (n > 0) {
@@ -55,7 +58,7 @@ int write_all(int fd, const std::uint8_t* p, std::size_t n) {
 }  // namespace
 
 int spool_ready(output_spool& s) {
-    if (s.fd < 0) s.fd = unnamed_file();
+    if (s.fd < 0) s.fd = open_unnamed_file();
     return s.fd >= 0;
 }
 

@@ -14,6 +14,10 @@ struct output_spool {
     std::uint64_t end = 0;    // position after the last byte held
 };
 
+// An unnamed temporary file, open for reading and writing, which goes when
+// it is closed or the process ends; -1 where none can be made.
+int open_unnamed_file();
+
 // Makes the spool's file where it has none yet. Returns 1 when there is one.
 int spool_ready(output_spool& s);
 

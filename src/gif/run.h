@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "gif/canvas.h"
 #include "gif/gif.h"
@@ -29,12 +30,16 @@ struct saved_colours {
 };
 
 // What a join that takes only some frames of a file works in: the file's
-// canvas, the painter that draws frames on it, and what writes pictures.
+// canvas, the painter that draws frames on it, what writes pictures, and
+// where the pictures of a backward range wait.
 struct rebuild_state {
     file_canvas canvas;
     frame_painter painter;
     lzw_encoder encoder;
     colour_ids ids;
+    std::vector<std::uint32_t> previous;  // the last picture, where the next frame may change it
+    output_stream spool;
+    std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made
 };
 
 // Where a run's messages go, a line at a time without its newline; with

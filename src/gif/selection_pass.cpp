@@ -6,19 +6,32 @@
 #include "gif/layout.h"
 #include "gif/rebuild/frame_paint.h"
 #include "gif/rebuild/rebuilt_frame.h"
+#include "gif/rebuild/reverse_spool.h"
 
 namespace {
 
 using namespace layout;
 
-
 int disposal_of(const frame_control& own) {
     return own.present ? (own.packed & control_disposal) >> control_disposal_shift : 0;
 }
 
-bool selected(pass_state& s) {
+// The span the next frame falls in, null when it falls in none.
+const frame_span* span_of(pass_state& s) {
     while (s.span < s.spans.size() && s.frame > s.spans[s.span].last) ++s.span;
-    return s.span < s.spans.size() && s.frame >= s.spans[s.span].first;
+    return s.span < s.spans.size() && s.frame >= s.spans[s.span].first ? &s.spans[s.span] : nullptr;
+}
+
+// The part of a frame's rectangle where painting it may have changed the
+// canvas: frames draw only where the canvas holds pixels, and it never shrinks.
+box drawn_part(const file_canvas& c, const box& rect) { return common(on_screen(c, rect), c.held); }
+
+box on_output(const pass_state& s, const box& b) {
+    return {b.x0 + s.left_offset, b.y0 + s.top_offset, b.x1 + s.left_offset, b.y1 + s.top_offset};
+}
+
+rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
+    return {r.canvas, r.out, r.rebuild.encoder, r.rebuild.ids, spool};
 }
 
 // Starts painting the image on the file's canvas; returns the tap that
@@ -37,14 +50,6 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
     return paint_tap(r.rebuild.painter);
 }
 
-// The part of a frame's rectangle where painting it may have changed the
-// canvas: frames draw only where the canvas holds pixels, and it never shrinks.
-box drawn_part(const file_canvas& c, const box& rect) { return common(on_screen(c, rect), c.held); }
-
-box on_output(const pass_state& s, const box& b) {
-    return {b.x0 + s.left_offset, b.y0 + s.top_offset, b.x1 + s.left_offset, b.y1 + s.top_offset};
-}
-
 // Writes the file canvas's picture in place of the image. A frame that
 // clears its rectangle leaves the clear owed to the next frame, which may
 // clear more; one that restores what was before it leaves the output out
@@ -53,17 +58,56 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
     file_canvas& c = r.rebuild.canvas;
     box shown = drawn_part(c, rect);
     rebuilt_picture p;
+    p.pic = view_of(c);
     p.shown = &s.shown;
     p.owed = s.owed;
     p.region = on_screen(c, joined(joined(s.unsynced, shown), s.owed));
     p.delay = delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
-    s.written = joined(s.written, write_picture({r.canvas, r.out, r.rebuild.encoder, r.rebuild.ids}, c, p));
+    s.written = joined(s.written, write_picture(tools(r), p));
     s.in_step = disposal != disposal_restore;
     s.unsynced = s.in_step ? box{} : shown;
     s.owed = disposal == disposal_clear ? shown : box{};
     if (!s.in_step) mask_from_canvas(s.shown, c);
+}
+
+// Within a backward range, before frame k's disposal-free picture is
+// painted: keeps the picture of frame k - 1 where frame k may change it.
+void keep_previous(join_run& r, pass_state& s, const box& rect) {
+    s.previous_rect = joined(s.pending.rect, rect);
+    s.previous_held = r.rebuild.canvas.held;
+    file_canvas_copy(r.rebuild.canvas, s.previous_rect, r.rebuild.previous);
+}
+
+// Spools the picture of frame k - 1 as drawn over that of frame k, now on the canvas.
+void spool_previous(join_run& r, pass_state& s) {
+    file_canvas& c = r.rebuild.canvas;
+    spool_open(r.rebuild.spool, r.rebuild.spool_memory);
+    // The copy was made before this frame grew the canvas: it covers the part held then.
+    picture_view under = view_of(c), before{common(on_screen(c, s.previous_rect), s.previous_held), r.rebuild.previous.data()};
+    rebuilt_picture p;
+    p.pic = before;
+    p.under = &under;
+    p.region = joined(before.area, drawn_part(c, s.previous_rect));
+    p.delay = s.previous_delay;
+    p.left_offset = s.left_offset;
+    p.top_offset = s.top_offset;
+    s.written = joined(s.written, write_picture(tools(r, &r.rebuild.spool), p));
+}
+
+// The last frame of a backward range is painted: its picture goes out,
+// then the spooled ones, last first. The output then shows the range's
+// first picture.
+void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect) {
+    write_rebuilt(r, s, delay, disposal_keep, rect);
+    write_spooled(r.rebuild.spool, r.canvas, r.out);
+    s.in_step = false;
+    s.unsynced = s.reversed;
+    s.shown = s.after_reversal;
+    s.owed = box{};
+    s.reversed = box{};
+    s.range_open = false;
 }
 
 }  // namespace
@@ -74,12 +118,20 @@ void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redr
     s.top_offset = screen.top_offset;
     s.span = 0;
     s.frame = 0;
-    s.paint_before = s.spans.empty() ? 0 : s.spans.back().first;
+    s.paint_before = 0;
+    for (const frame_span& f : s.spans) s.paint_before = std::max(s.paint_before, f.backwards ? f.last + 1 : f.first);
     s.in_step = !redraw_all;
     s.unsynced = redraw_all ? on_screen(r.rebuild.canvas, s.written) : box{};
     s.owed = box{};
     s.shown = shown_mask{};
+    s.pending = pending_disposal{};
+    s.reversed = box{};
+    s.range_open = false;
     if (redraw_all) mask_unknown(s.shown);
+}
+
+void pass_end(join_run& r, pass_state& s) {
+    if (s.range_open) write_backward_range(r, s, s.previous_delay, s.pending.rect);
 }
 
 bool pass_done(const pass_state& s) {
@@ -89,34 +141,49 @@ bool pass_done(const pass_state& s) {
 int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, const screen_info& screen) {
     image_head h;
     if (!read_image_head(r, screen, h)) return 0;
-    bool take = selected(s);
+    file_canvas& c = r.rebuild.canvas;
+    const frame_span* span = span_of(s);
+    bool take = span != nullptr, backwards = take && span->backwards;
+    bool range_start = backwards && s.frame == span->first, range_end = backwards && s.frame == span->last;
+    bool deferred = backwards && !range_end;  // painted now, written once the range ends
     bool paint = !s.spans.empty() && (s.frame < s.paint_before || !s.in_step);
     ++s.frame;
     box rect{h.left, h.top, std::int64_t{h.left} + h.width, std::int64_t{h.top} + h.height};
-    if (!take && paint && s.in_step) mask_from_canvas(s.shown, r.rebuild.canvas);  // steps out: it shows what the file has
+    if (backwards && !range_start) keep_previous(r, s, rect);
+    if (paint) file_canvas_dispose(c, s.pending.rect, s.pending.disposal);
+    s.pending = paint ? pending_disposal{rect, disposal_of(own)} : pending_disposal{};
+    bool steps_out = paint && s.in_step && (!take || deferred);
+    if (steps_out) mask_from_canvas(s.shown, c);  // it shows what the file has so far
     data_tap tap = paint ? start_painting(r, h, own, rect) : data_tap{};
     int result;
-    if (take && s.in_step) {
+    if (take && s.in_step && !deferred) {
         if (!s.owed.empty()) canvas_clear(r.canvas, on_output(s, s.owed));
         s.owed = box{};
         std::uint64_t at = output_position(r.out);
         result = write_image(r, delay, own, screen, h, tap);
         placed_frame f{h.left, h.top, h.width, h.height, h.interlaced, h.code_size};
-        s.written = joined(s.written, on_screen(r.rebuild.canvas, frame_reach(f, output_position(r.out) - at)));
+        s.written = joined(s.written, on_screen(c, frame_reach(f, output_position(r.out) - at)));
     } else {
         image_data_io io = r.io();
         io.tap = tap;
         result = image_data_skip(io, h.code_size);
     }
     if (paint) paint_end(r.rebuild.painter);
-    int disposal = disposal_of(own);
-    if (take && !s.in_step) {
-        write_rebuilt(r, s, delay, disposal, rect);
-    } else if (!take && paint) {
-        s.in_step = false;
-        s.unsynced = joined(s.unsynced, drawn_part(r.rebuild.canvas, rect));
+    if (backwards) {
+        if (!range_start) spool_previous(r, s);
+        if (range_start) mask_from_canvas(s.after_reversal, c);
+        s.range_open = true;
+        s.reversed = joined(s.reversed, drawn_part(c, rect));
+        s.previous_delay = delay;
     }
-    if (paint) file_canvas_dispose(r.rebuild.canvas, rect, disposal);
-    s.short_of_room |= r.rebuild.canvas.short_of_room;
+    if (range_end) {
+        write_backward_range(r, s, delay, rect);
+    } else if (take && !s.in_step && !deferred) {
+        write_rebuilt(r, s, delay, disposal_of(own), rect);
+    } else if (paint && (!take || deferred)) {
+        s.in_step = false;
+        s.unsynced = joined(s.unsynced, drawn_part(c, rect));
+    }
+    s.short_of_room |= c.short_of_room;
     return result;
 }

@@ -3,8 +3,10 @@
 // before it: then its own image data gives its picture. Otherwise (the
 // first frame after frames left out, or after one whose disposal the
 // output cannot follow) the file's canvas is painted up to it and the
-// picture is written as frames of the program's own. The canvas is
-// painted only while a later frame may need it.
+// picture is written as frames of the program's own. A backward range is
+// painted forwards, each picture drawn over the one after it and kept in
+// a spool, and written last first once its last frame is painted. The
+// canvas is painted only while a later frame may need it.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,13 @@
 #include "gif/rebuild/shown_mask.h"
 #include "gif/run.h"
 #include "gif/selection_plan.h"
+
+// A frame's disposal, done on the canvas only when the next frame comes,
+// which may need the picture before it.
+struct pending_disposal {
+    box rect;
+    int disposal = 0;
+};
 
 struct pass_state {
     std::vector<frame_span> spans;  // the frames the pass takes; none: it only counts them
@@ -28,12 +37,23 @@ struct pass_state {
     box written;             // what the file's passes so far may have drawn on its screen
     bool short_of_room = false;  // a pass left out pixels its canvas could not grow to hold
     int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
+    pending_disposal pending;
+    // Within a backward range: the previous frame, and what the range changes.
+    box previous_rect, previous_held;
+    int previous_delay = 0;
+    box reversed;
+    bool range_open = false;    // its first frame is painted, its pictures not yet written
+    shown_mask after_reversal;  // the output once the range is written: its first picture
 };
 
 // Starts a pass over a file with this screen. A pass after the file's
-// first, where no clear frame takes earlier pictures away, starts with the
-// whole screen to draw again.
+// first, where no clear frame takes earlier pictures away, starts with
+// what earlier passes drew to draw again.
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all);
+
+// The file has no more frames: a backward range it cut short is written
+// from the last frame it has.
+void pass_end(join_run& r, pass_state& s);
 
 // Whether the pass has taken all its frames, so that it can stop reading.
 bool pass_done(const pass_state& s);

@@ -27,13 +27,13 @@ resolved frames_of(const selection_range& r, std::int64_t frames) {
     return {first, last, first < last};
 }
 
-// Adds frames [first, last] to the pass where they come after its frames.
-bool extend(std::vector<frame_span>& spans, std::int64_t first, std::int64_t last) {
-    if (!spans.empty() && first <= spans.back().last) return false;
-    if (!spans.empty() && first == spans.back().last + 1)
-        spans.back().last = last;
+// Adds the span to the pass where its frames come after the pass's.
+bool extend(std::vector<frame_span>& spans, const frame_span& s) {
+    if (!spans.empty() && s.first <= spans.back().last) return false;
+    if (!spans.empty() && !s.backwards && !spans.back().backwards && s.first == spans.back().last + 1)
+        spans.back().last = s.last;
     else
-        spans.push_back({first, last});
+        spans.push_back(s);
     return true;
 }
 
@@ -54,8 +54,8 @@ bool counts_from_end(const std::vector<selection_range>& ranges) {
 bool one_pass(const std::vector<selection_range>& ranges) {
     std::int64_t last = -1;
     for (const selection_range& r : ranges) {
-        if (r.first <= last || (!r.to_end && r.last < r.first)) return false;
-        last = r.to_end ? open_end : r.last;
+        if (std::min(r.first, r.to_end ? r.first : r.last) <= last) return false;
+        last = r.to_end ? open_end : std::max(r.first, r.last);
     }
     return true;
 }
@@ -68,19 +68,9 @@ bool next_pass(selection_plan& p, std::vector<frame_span>& spans) {
             ++p.next_range;
             continue;
         }
-        if (f.first <= f.last) {
-            if (!extend(spans, f.first, f.last)) break;
-            ++p.next_range;
-            continue;
-        }
-        // Backwards: a frame at a time, each where it comes after the pass's.
-        p.next_frame = p.within ? std::min(p.next_frame, f.first) : f.first;
-        p.within = true;
-        if (!extend(spans, p.next_frame, p.next_frame)) break;
-        if (p.next_frame-- == f.last) {
-            p.within = false;
-            ++p.next_range;
-        }
+        frame_span s = f.first <= f.last ? frame_span{f.first, f.last, false} : frame_span{f.last, f.first, true};
+        if (!extend(spans, s)) break;
+        ++p.next_range;
     }
     return !spans.empty();
 }

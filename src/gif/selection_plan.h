@@ -18,17 +18,17 @@ struct selection_range {
 constexpr std::int64_t frames_unknown = -1;
 constexpr std::int64_t open_end = INT64_MAX;  // a span to the file's last frame
 
-// Frames first through last, in the file's order.
+// Frames first through last, read in the file's order; backwards: they
+// play from last to first.
 struct frame_span {
     std::int64_t first, last;
+    bool backwards = false;
 };
 
 struct selection_plan {
     std::vector<selection_range> ranges;
     std::int64_t frames = frames_unknown;  // the file's frame count, once known
     std::size_t next_range = 0;  // the range the next pass starts in
-    std::int64_t next_frame = 0; // within a backward range: the frame it takes next
-    bool within = false;         // a backward range is under way
 };
 
 // Whether the ranges count from the end, so that the file's frames must be

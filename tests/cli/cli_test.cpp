@@ -186,7 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"selections_in_a_list", "-s --files-from=selecting.txt", "", 0, "out.gif", {20, 80}, 0},
         run_case{"list_starting_with_a_selection", "-s a.gif --files-from=selecting_first.txt", "reeljoin: '#0' selects frames, but no input file comes before it\n", 1, none, {}, -1},
         run_case{"standard_input_forwards", "-s - '#1-' < a.gif", "", 0, "out.gif", {20}, -1},
-        run_case{"standard_input_backwards", "-s - '#1-0' < a.gif",
+        run_case{"standard_input_backwards", "-s - '#1-0' < a.gif", "", 0, "out.gif", {20, 20}, -1},
+        run_case{"standard_input_read_twice", "-s - '#1-1' '#0' < a.gif",
+                 "reeljoin: - can be read only once: its selections must take frames in its order, counted from its start\n", 1, none, {}, -1},
+        run_case{"standard_input_counted_from_its_end", "-s - '#-1' < a.gif",
                  "reeljoin: - can be read only once: its selections must take frames in its order, counted from its start\n", 1, none, {}, -1},
         run_case{"files_from_unreadable", "--files-from=nolist.txt a.gif", "Unable to read file list: nolist.txt\n", 1, none, {}, -1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -203,6 +203,9 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
         {"centred_join", "--keep-delays --center tall.gif '#1' disposing.gif '#-2-' wide.gif",
          {"tall.gif", "disposing.gif", "wide.gif"}, {{1}, {2, 3}, {}}},
         {"interlaced", "--keep-delays interlaced.gif '#2' '#1' '#3' '#0'", {"interlaced.gif"}, {{2, 1, 3, 0}}},
+        {"interlaced_backwards", "--keep-delays interlaced.gif '#-1-1'", {"interlaced.gif"}, {{3, 2, 1}}},
+        {"backwards_then_on", "--keep-delays disposing.gif '#2-1' '#3'", {"disposing.gif"}, {{2, 1, 3}}},
+        {"backwards_to_the_second", "--keep-delays tall.gif '#-1-1' '#0'", {"tall.gif"}, {{2, 1, 0}}},
         {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",
          {"disposing.gif", "disposing.gif"}, {{}, {3, 2, 1, 0}}},
     };
@@ -235,6 +238,21 @@ TEST_F(playback, selections_copy_what_they_can) {
     ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
     ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
     EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));
+}
+
+// A backward range draws each picture over the one after it: only what
+// differs, here a dot that moves over a background it restores.
+TEST_F(playback, backwards_draws_only_what_differs) {
+    gif_builder g;
+    g.header(40, 30, testgif::palette(4, 90)).gce(control(5)).image(picture(40, 30, 4, 91));
+    for (int k = 0; k < 6; ++k) g.gce(control(4, 3)).image(at(picture(3, 3, 4, 92 + k), 2 + 6 * k, 3 + 4 * k));
+    files["dot.gif"] = g.trailer().data();
+    testgif::write_file(dir + "/dot.gif", files["dot.gif"]);
+    testgif::decoded out = join("--keep-delays dot.gif '#-1-1'");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(testgif::compare(expected({"dot.gif"}, {}, {}, {{6, 5, 4, 3, 2, 1}}), testgif::play(out)), "");
+    ASSERT_EQ(out.frames.size(), 6u);
+    for (std::size_t k = 1; k < out.frames.size(); ++k) EXPECT_LE(out.frames[k].width * out.frames[k].height, 9 * 8) << k;
 }
 
 // A picture of more colours than one frame can have is drawn by several,

@@ -66,13 +66,16 @@ bool file_canvas_hold(file_canvas& c, const box& need, const box& toward) {
     return true;
 }
 
-void file_canvas_save(file_canvas& c, const box& rect) {
-    c.saved_at = common(on_screen(c, rect), c.held);
-    c.saved.assign(area(c.saved_at), 0);
+picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<std::uint32_t>& into) {
+    box at = common(on_screen(c, b), c.held);
+    into.resize(area(at));
     std::size_t k = 0;
-    for (std::int64_t y = c.saved_at.y0; y < c.saved_at.y1; ++y)
-        for (std::int64_t x = c.saved_at.x0; x < c.saved_at.x1; ++x) c.saved[k++] = *pixel_ref(c, x, y);
+    for (std::int64_t y = at.y0; y < at.y1; ++y)
+        for (std::int64_t x = at.x0; x < at.x1; ++x) into[k++] = c.pixels[pixel_index(c, x, y)];
+    return {at, into.data()};
 }
+
+void file_canvas_save(file_canvas& c, const box& rect) { c.saved_at = file_canvas_copy(c, rect, c.saved).area; }
 
 void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
     if (disposal != layout::disposal_clear && disposal != layout::disposal_restore) return;
@@ -80,11 +83,8 @@ void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
     for (std::int64_t y = b.y0; y < b.y1; ++y)
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
             // Pixels the canvas did not hold when the frame came were transparent.
-            std::uint32_t before = 0;
-            const box& s = c.saved_at;
-            if (disposal == layout::disposal_restore && x >= s.x0 && x < s.x1 && y >= s.y0 && y < s.y1)
-                before = c.saved[static_cast<std::size_t>((y - s.y0) * (s.x1 - s.x0) + (x - s.x0))];
-            *pixel_ref(c, x, y) = before;
+            bool restore = disposal == layout::disposal_restore;
+            *pixel_ref(c, x, y) = restore ? view_pixel({c.saved_at, c.saved.data()}, x, y) : 0;
         }
     if (disposal == layout::disposal_restore) {
         c.saved.clear();

@@ -35,15 +35,28 @@ box on_screen(const file_canvas& c, box b);
 // far could cover it.
 bool file_canvas_hold(file_canvas& c, const box& need, const box& toward);
 
-inline std::uint32_t pixel_at(const file_canvas& c, std::int64_t x, std::int64_t y) {
-    if (x < c.held.x0 || x >= c.held.x1 || y < c.held.y0 || y >= c.held.y1) return 0;
-    return c.pixels[static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0))];
+// Where pixel (x, y) of the held part is kept.
+inline std::size_t pixel_index(const file_canvas& c, std::int64_t x, std::int64_t y) {
+    return static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0));
+}
+inline std::uint32_t* pixel_ref(file_canvas& c, std::int64_t x, std::int64_t y) { return &c.pixels[pixel_index(c, x, y)]; }
+
+// A picture's pixels over a box of the screen, row by row; transparent
+// beyond it.
+struct picture_view {
+    box area;
+    const std::uint32_t* pixels = nullptr;
+};
+
+inline picture_view view_of(const file_canvas& c) { return {c.held, c.pixels.data()}; }
+
+inline std::uint32_t view_pixel(const picture_view& v, std::int64_t x, std::int64_t y) {
+    if (x < v.area.x0 || x >= v.area.x1 || y < v.area.y0 || y >= v.area.y1) return 0;
+    return v.pixels[static_cast<std::size_t>((y - v.area.y0) * (v.area.x1 - v.area.x0) + (x - v.area.x0))];
 }
 
-// Where pixel (x, y) of the held part is kept.
-inline std::uint32_t* pixel_ref(file_canvas& c, std::int64_t x, std::int64_t y) {
-    return &c.pixels[static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0))];
-}
+// Copies the pixels of `b` (held, on the screen) into `into`; the view shows them.
+picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<std::uint32_t>& into);
 
 // Before a frame that restores its rectangle is drawn: keeps what the
 // rectangle holds now.

@@ -6,6 +6,7 @@
 
 #include "gif/layout.h"
 #include "gif/lzw/run_code.h"
+#include "gif/rebuild/reverse_spool.h"
 
 namespace {
 
@@ -13,41 +14,60 @@ using namespace layout;
 
 constexpr int shortest_shown_delay = 2;  // shorter ones viewers show as 10
 
-// The picture's pixel at (x, y), transparent outside the region it is shown in.
-std::uint32_t shown_pixel(const file_canvas& pic, const box& region, std::int64_t x, std::int64_t y) {
-    return region.contains(box{x, y, x + 1, y + 1}) ? pixel_at(pic, x, y) : 0;
-}
+void include_pixel(box& b, std::int64_t x, std::int64_t y) { b = joined(b, box{x, y, x + 1, y + 1}); }
 
-// The bounding boxes of a region's pixels: those drawn and those transparent.
-struct extent {
-    box drawn, clear;
+bool inside(const box& b, std::int64_t x, std::int64_t y) { return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1; }
+
+// A picture as it is to be drawn: its pixels in the region, what the
+// output shows there, and the box a clear frame empties first.
+struct drawing {
+    const rebuilt_picture& p;
+    box clear;
+
+    std::uint32_t pixel(std::int64_t x, std::int64_t y) const { return inside(p.region, x, y) ? view_pixel(p.pic, x, y) : 0; }
+
+    // The colour the frames draw at (x, y), 0 where they leave it.
+    std::uint32_t draws(std::int64_t x, std::int64_t y) const {
+        std::uint32_t px = pixel(x, y);
+        if (px && p.under && px == view_pixel(*p.under, x, y) && !inside(clear, x, y)) return 0;
+        return px;
+    }
+
+    // Whether the output may show a pixel at (x, y) that the picture has not.
+    bool must_clear(std::int64_t x, std::int64_t y) const {
+        if (pixel(x, y)) return false;
+        if (p.under) return view_pixel(*p.under, x, y) != 0;
+        return p.shown && mask_drawn(*p.shown, x, y);
+    }
 };
 
-void include_pixel(box& b, std::int64_t x, std::int64_t y) {
-    if (b.empty()) {
-        b = box{x, y, x + 1, y + 1};
-        return;
-    }
-    b = box{std::min(b.x0, x), std::min(b.y0, y), std::max(b.x1, x + 1), std::max(b.y1, y + 1)};
+// The part of the region where pixels may be drawn or shown: beyond the
+// pictures' boxes everything is transparent.
+box live_part(const rebuilt_picture& p) {
+    box b = p.pic.area;
+    if (p.under) b = joined(b, p.under->area);
+    if (p.shown) b = joined(b, p.shown->at);
+    return common(p.region, b);
 }
 
-// The pixels to draw, and those the output may show drawn that the picture
-// has not. Beyond what the canvas holds the picture is transparent: where
-// the output may show anything there, all of the region is cleared.
-extent measure(const file_canvas& pic, const box& region, const shown_mask* shown) {
-    extent e;
-    box held = common(region, pic.held);
-    if (shown && shown->outside && !pic.held.contains(region)) e.clear = region;
-    for (std::int64_t y = held.y0; y < held.y1; ++y)
-        for (std::int64_t x = held.x0; x < held.x1; ++x) {
-            if (shown_pixel(pic, region, x, y))
-                include_pixel(e.drawn, x, y);
-            else if (shown && mask_drawn(*shown, x, y))
-                include_pixel(e.clear, x, y);
-        }
-    return e;
+box clear_box(const rebuilt_picture& p) {
+    drawing d{p, {}};
+    box live = live_part(p), clear = p.owed;
+    // Where the output may show anything beyond what is known, all of the region goes.
+    if (p.shown && !p.under && p.shown->outside && !p.shown->at.contains(p.region)) clear = joined(clear, p.region);
+    for (std::int64_t y = live.y0; y < live.y1; ++y)
+        for (std::int64_t x = live.x0; x < live.x1; ++x)
+            if (d.must_clear(x, y)) include_pixel(clear, x, y);
+    return clear;
 }
 
+box drawn_box(const drawing& d) {
+    box live = live_part(d.p), b;
+    for (std::int64_t y = live.y0; y < live.y1; ++y)
+        for (std::int64_t x = live.x0; x < live.x1; ++x)
+            if (d.draws(x, y)) include_pixel(b, x, y);
+    return b;
+}
 
 // How the picture's colours are shared out among frames.
 struct colour_groups {
@@ -57,30 +77,30 @@ struct colour_groups {
     std::size_t frames() const { return colours == 0 ? 1 : (colours + per_frame - 1) / per_frame; }
 };
 
-colour_groups number_colours(const rebuild_tools& t, const file_canvas& pic, const box& region, const box& b) {
+colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box& b) {
     colour_ids_clear(t.ids);
     colour_groups g;
     for (std::int64_t y = b.y0; y < b.y1; ++y)
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
-            std::uint32_t px = shown_pixel(pic, region, x, y);
+            std::uint32_t px = d.draws(x, y);
             if (px)
                 colour_id(t.ids, px);
             else
                 g.transparent = true;
         }
     g.colours = t.ids.colours.size();
-    if (g.colours > 256 || (g.transparent && g.colours == 256)) g.transparent = true;
+    if (g.colours > 256) g.transparent = true;
     if (g.transparent) g.per_frame = 255;  // one index stays for the pixels left alone
     return g;
 }
 
 // The frame of group k draws the pixels of its colours.
-box group_box(const rebuild_tools& t, const file_canvas& pic, const box& b, const colour_groups& g, std::size_t k) {
+box group_box(const rebuild_tools& t, const drawing& d, const box& b, const colour_groups& g, std::size_t k) {
     if (g.frames() == 1) return b;
     box out;
     for (std::int64_t y = b.y0; y < b.y1; ++y)
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
-            std::uint32_t px = pixel_at(pic, x, y);
+            std::uint32_t px = d.draws(x, y);
             if (px && colour_id(t.ids, px) / g.per_frame == k) include_pixel(out, x, y);
         }
     return out;
@@ -98,6 +118,8 @@ int bits_for(std::size_t entries) {
     while ((std::size_t{1} << bits) < entries) ++bits;
     return bits;
 }
+
+constexpr std::size_t most_head = frame_control_size + 1 + image_descriptor_size + entry_size * max_table_entries + 1;
 
 // Control block, descriptor, local table and minimum code size.
 std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuilt_picture& p, std::uint8_t* head,
@@ -131,21 +153,15 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
     return frame_control_size + 1 + image_descriptor_size + size + 1;
 }
 
-void write_frame(const rebuild_tools& t, const file_canvas& pic, const frame_plan& f, const rebuilt_picture& p) {
-    std::uint8_t head[frame_control_size + 1 + image_descriptor_size + entry_size * max_table_entries + 1];
-    placed_frame placed;
-    std::size_t head_size = frame_head(t, f, p, head, placed);
-    canvas_before_frame(t.canvas, placed, head);
-    write_out(t.out, head, head_size);
-    std::uint64_t data_at = output_position(t.out);
+void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, output_stream& out, int code_size) {
     code_sink sink;
-    sink.out = &t.out;
-    encoder_start(t.encoder, placed.code_size, sink);
+    sink.out = &out;
+    encoder_start(t.encoder, code_size, sink);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(f.b.x1 - f.b.x0));
     const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
     for (std::int64_t y = f.b.y0; y < f.b.y1; ++y) {
         for (std::int64_t x = f.b.x0; x < f.b.x1; ++x) {
-            std::uint32_t px = shown_pixel(pic, p.region, x, y);
+            std::uint32_t px = d.draws(x, y);
             std::uint32_t id = px ? colour_id(t.ids, px) : 0;
             bool mine = px && id >= f.first && id < f.first + f.count;
             row[static_cast<std::size_t>(x - f.b.x0)] = mine ? static_cast<std::uint8_t>(id - f.first) : left_alone;
@@ -153,31 +169,52 @@ void write_frame(const rebuild_tools& t, const file_canvas& pic, const frame_pla
         encoder_take(t.encoder, row.data(), row.size());
     }
     encoder_finish(t.encoder);
-    write_out(t.out, &block_terminator, 1);
+    write_out(out, &block_terminator, 1);
+}
+
+void write_frame(const rebuild_tools& t, const drawing& d, const frame_plan& f) {
+    std::uint8_t head[most_head];
+    placed_frame placed;
+    std::size_t head_size = frame_head(t, f, d.p, head, placed);
+    if (t.spool) {
+        std::uint64_t at = spool_frame_begin(*t.spool, placed);
+        write_out(*t.spool, head, head_size);
+        encode_rows(t, d, f, *t.spool, placed.code_size);
+        spool_frame_end(*t.spool, at);
+        return;
+    }
+    canvas_before_frame(t.canvas, placed, head);
+    write_out(t.out, head, head_size);
+    std::uint64_t data_at = output_position(t.out);
+    encode_rows(t, d, f, t.out, placed.code_size);
     canvas_after_frame(t.canvas, placed, output_position(t.out) - data_at);
+}
+
+box moved(const rebuilt_picture& p, const box& b) {
+    return {b.x0 + p.left_offset, b.y0 + p.top_offset, b.x1 + p.left_offset, b.y1 + p.top_offset};
 }
 
 }  // namespace
 
-box write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p) {
-    extent e = measure(pic, p.region, p.shown);
-    box clear = joined(e.clear, p.owed);
-    if (!clear.empty())
-        canvas_clear(t.canvas, box{clear.x0 + p.left_offset, clear.y0 + p.top_offset, clear.x1 + p.left_offset,
-                                   clear.y1 + p.top_offset});
+box write_picture(const rebuild_tools& t, const rebuilt_picture& p) {
+    drawing d{p, clear_box(p)};
+    std::uint64_t item = t.spool ? output_position(*t.spool) : 0;
+    if (!t.spool && !d.clear.empty()) canvas_clear(t.canvas, moved(p, d.clear));
     // A picture with nothing to draw still takes its time: one transparent pixel.
-    box b = e.drawn.empty() ? box{p.region.x0, p.region.y0, p.region.x0 + 1, p.region.y0 + 1} : e.drawn;
-    colour_groups g = number_colours(t, pic, p.region, b);
+    box drawn = drawn_box(d);
+    box b = drawn.empty() ? box{p.region.x0, p.region.y0, p.region.x0 + 1, p.region.y0 + 1} : drawn;
+    colour_groups g = number_colours(t, d, b);
     std::size_t frames = g.frames();
     for (std::size_t k = 0; k < frames; ++k) {
         frame_plan f;
-        f.b = group_box(t, pic, b, g, k);
+        f.b = group_box(t, d, b, g, k);
         f.first = k * g.per_frame;
         f.count = std::min(g.per_frame, g.colours - std::min(g.colours, f.first));
         f.transparent = g.transparent;
         int rest = p.delay - shortest_shown_delay * static_cast<int>(frames - 1);
         f.delay = k + 1 < frames ? shortest_shown_delay : (rest >= shortest_shown_delay ? rest : p.delay);
-        write_frame(t, pic, f, p);
+        write_frame(t, d, f);
     }
+    if (t.spool) spool_item_end(*t.spool, item, d.clear.empty() ? box{} : moved(p, d.clear), frames);
     return b;
 }

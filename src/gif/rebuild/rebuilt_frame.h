@@ -1,11 +1,12 @@
-// Frames of the program's own that make the output show a picture of a
-// file's canvas: each draws the picture's pixels within the smallest
-// rectangle that holds them, from a local table of the colours there, and
-// leaves the rest of it transparent. A picture of more than 256 colours
-// takes several such frames, 255 colours each; all but the last are shown
-// for 2 hundredths, taken from the picture's time. Where the output may
-// still show pixels there that the picture has not, a clear frame takes
-// them away first.
+// Frames of the program's own that make the output show a picture: each
+// draws the picture's pixels within the smallest rectangle that holds the
+// ones it must draw, from a local table of the colours there, and leaves
+// the rest of it transparent. A picture of more than 256 colours takes
+// several such frames, 255 colours each; all but the last are shown for 2
+// hundredths, taken from the picture's time. Where the output may show
+// pixels that the picture has not, a clear frame takes them away first.
+// Where the output's picture is known exactly, only what differs from it
+// is drawn.
 #pragma once
 
 #include "gif/canvas.h"
@@ -16,21 +17,25 @@
 #include "gif/rebuild/shown_mask.h"
 
 struct rebuilt_picture {
+    picture_view pic;
     box region;            // the part of the file's screen that must show the picture
-    const shown_mask* shown;  // what the output may show there; null: nothing
+    const shown_mask* shown = nullptr;     // what the output may show drawn there; null: nothing
+    const picture_view* under = nullptr;   // exactly what it shows there, where that is known
     box owed;              // a part of the region to clear all the same
-    int delay;             // the picture's time, hundredths of a second
-    int left_offset, top_offset;  // where the file's screen lies on the output's canvas
+    int delay = 0;         // the picture's time, hundredths of a second
+    int left_offset = 0, top_offset = 0;  // where the file's screen lies on the output's canvas
 };
 
-// What rebuilding works in: the run's.
+// What rebuilding works in: the run's. With a spool, the frames wait there
+// (see reverse_spool.h) instead of going out.
 struct rebuild_tools {
     canvas_state& canvas;  // the output's
     output_stream& out;
     lzw_encoder& encoder;
     colour_ids& ids;
+    output_stream* spool = nullptr;
 };
 
 // Writes the frames; the last one keeps its picture (disposal 1). Returns
 // the part of the screen they draw.
-box write_picture(const rebuild_tools& t, const file_canvas& pic, const rebuilt_picture& p);
+box write_picture(const rebuild_tools& t, const rebuilt_picture& p);
