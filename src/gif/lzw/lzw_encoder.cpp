@@ -10,8 +10,8 @@ void clear_slots(lzw_encoder& e) { std::memset(e.key, 0, sizeof e.key); }
 
 // The slot that holds, or would hold, the string of `prefix` and `index`.
 std::size_t slot_of(const lzw_encoder& e, std::uint32_t key) {
-    std::size_t at = (key * 2654435761u) % lzw_hash_slots;
-    while (e.key[at] != 0 && e.key[at] != key) at = at + 1 == lzw_hash_slots ? 0 : at + 1;
+    std::size_t at = (key * 2654435761u) >> 18;  // the top 14 bits
+    while (e.key[at] != 0 && e.key[at] != key) at = (at + 1) & (lzw_hash_slots - 1);
     return at;
 }
 

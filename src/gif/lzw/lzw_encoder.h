@@ -1,5 +1,5 @@
 // Encodes colour indices as an LZW code stream, in constant memory: the
-// strings made so far are found in a hash table of 5003 slots, each a
+// strings made so far are found in a hash table of 16384 slots, each a
 // prefix code with the index after it. A clear code starts the stream and
 // comes again once the table is full; the end code closes it. Codes go to
 // a code_sink, which packs them into data sub-blocks. The indices may come
@@ -11,7 +11,7 @@
 
 #include "gif/lzw/run_code.h"
 
-constexpr std::size_t lzw_hash_slots = 5003;  // a prime above 4096, so probes spread
+constexpr std::size_t lzw_hash_slots = 16384;  // four for each entry, so probes stay short
 
 struct lzw_encoder {
     // Registers of the encoder.

@@ -1,5 +1,7 @@
 #include "gif/rebuild/colour_ids.h"
 
+#include <algorithm>
+
 namespace {
 
 std::size_t slot_of(const colour_ids& m, std::uint32_t colour) {
@@ -28,10 +30,10 @@ void colour_ids_clear(colour_ids& m) {
     m.ids.assign(1024, 0);
     m.colours.clear();
     m.last_colour = 0;
+    std::fill_n(m.recent_colour, colour_ids::recent_slots, 0u);
 }
 
-std::uint32_t colour_id(colour_ids& m, std::uint32_t colour) {
-    if (colour == m.last_colour) return m.last_id;
+std::uint32_t colour_id_slow(colour_ids& m, std::uint32_t colour, std::size_t slot) {
     if (2 * (m.colours.size() + 1) > m.keys.size()) grow(m);
     std::size_t at = slot_of(m, colour);
     if (m.keys[at] == 0) {
@@ -41,5 +43,7 @@ std::uint32_t colour_id(colour_ids& m, std::uint32_t colour) {
     }
     m.last_colour = colour;
     m.last_id = m.ids[at];
+    m.recent_colour[slot] = colour;
+    m.recent_id[slot] = m.last_id;
     return m.last_id;
 }

@@ -14,30 +14,47 @@ using namespace layout;
 
 constexpr int shortest_shown_delay = 2;  // shorter ones viewers show as 10
 
-void include_pixel(box& b, std::int64_t x, std::int64_t y) { b = joined(b, box{x, y, x + 1, y + 1}); }
+// One row of a picture view: its pixels from x0 to x1, transparent beyond.
+struct view_row {
+    const std::uint32_t* px = nullptr;
+    std::int64_t x0 = 0, x1 = 0;
+    std::uint32_t at(std::int64_t x) const { return x >= x0 && x < x1 ? px[x - x0] : 0; }
+};
 
-bool inside(const box& b, std::int64_t x, std::int64_t y) { return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1; }
+view_row row_of(const picture_view& v, std::int64_t y) {
+    if (y < v.area.y0 || y >= v.area.y1) return {};
+    return {v.pixels + (y - v.area.y0) * (v.area.x1 - v.area.x0), v.area.x0, v.area.x1};
+}
 
 // A picture as it is to be drawn: its pixels in the region, what the
-// output shows there, and the box a clear frame empties first.
+// output shows there, and the box a clear frame empties first. Boxes
+// walked are always within the region.
 struct drawing {
     const rebuilt_picture& p;
     box clear;
 
-    std::uint32_t pixel(std::int64_t x, std::int64_t y) const { return inside(p.region, x, y) ? view_pixel(p.pic, x, y) : 0; }
-
-    // The colour the frames draw at (x, y), 0 where they leave it.
-    std::uint32_t draws(std::int64_t x, std::int64_t y) const {
-        std::uint32_t px = pixel(x, y);
-        if (px && p.under && px == view_pixel(*p.under, x, y) && !inside(clear, x, y)) return 0;
-        return px;
+    // Calls f(x, y, colour) for each pixel of b, the colour the frames draw
+    // there or 0 where they leave it: where the output shows the same
+    // colour already, it is left, but not within the clear box.
+    template <typename F>
+    void each_drawn(const box& b, F f) const {
+        for (std::int64_t y = b.y0; y < b.y1; ++y) {
+            view_row pic = row_of(p.pic, y), under = p.under ? row_of(*p.under, y) : view_row{};
+            bool clear_row = y >= clear.y0 && y < clear.y1;
+            for (std::int64_t x = b.x0; x < b.x1; ++x) {
+                std::uint32_t px = pic.at(x);
+                if (px && px == under.at(x) && !(clear_row && x >= clear.x0 && x < clear.x1)) px = 0;
+                f(x, y, px);
+            }
+        }
     }
+};
 
-    // Whether the output may show a pixel at (x, y) that the picture has not.
-    bool must_clear(std::int64_t x, std::int64_t y) const {
-        if (pixel(x, y)) return false;
-        if (p.under) return view_pixel(*p.under, x, y) != 0;
-        return p.shown && mask_drawn(*p.shown, x, y);
+// A bounding box grown a run of a row at a time.
+struct box_builder {
+    box b;
+    void add_run(std::int64_t y, std::int64_t x0, std::int64_t x1) {
+        if (x0 < x1) b = joined(b, box{x0, y, x1, y + 1});
     }
 };
 
@@ -50,23 +67,45 @@ box live_part(const rebuilt_picture& p) {
     return common(p.region, b);
 }
 
+// Where the output may show pixels that the picture has not.
 box clear_box(const rebuilt_picture& p) {
-    drawing d{p, {}};
     box live = live_part(p), clear = p.owed;
     // Where the output may show anything beyond what is known, all of the region goes.
     if (p.shown && !p.under && p.shown->outside && !p.shown->at.contains(p.region)) clear = joined(clear, p.region);
-    for (std::int64_t y = live.y0; y < live.y1; ++y)
-        for (std::int64_t x = live.x0; x < live.x1; ++x)
-            if (d.must_clear(x, y)) include_pixel(clear, x, y);
-    return clear;
+    if (!p.under && (!p.shown || mask_blank(*p.shown))) return clear;  // the output shows nothing there
+    box_builder out;
+    for (std::int64_t y = live.y0; y < live.y1; ++y) {
+        view_row pic = row_of(p.pic, y), under = p.under ? row_of(*p.under, y) : view_row{};
+        std::int64_t first = live.x1, last = live.x0;
+        for (std::int64_t x = live.x0; x < live.x1; ++x) {
+            if (pic.at(x)) continue;
+            bool shown = p.under ? under.at(x) != 0 : p.shown && mask_drawn(*p.shown, x, y);
+            if (!shown) continue;
+            first = std::min(first, x);
+            last = x + 1;
+        }
+        out.add_run(y, first, last);
+    }
+    return joined(clear, out.b);
 }
 
 box drawn_box(const drawing& d) {
-    box live = live_part(d.p), b;
-    for (std::int64_t y = live.y0; y < live.y1; ++y)
-        for (std::int64_t x = live.x0; x < live.x1; ++x)
-            if (d.draws(x, y)) include_pixel(b, x, y);
-    return b;
+    box_builder out;
+    std::int64_t row = -1, first = 0, last = 0;
+    d.each_drawn(live_part(d.p), [&](std::int64_t x, std::int64_t y, std::uint32_t px) {
+        if (y != row) {
+            out.add_run(row, first, last);
+            row = y;
+            first = INT64_MAX;
+            last = INT64_MIN;
+        }
+        if (px) {
+            first = std::min(first, x);
+            last = x + 1;
+        }
+    });
+    out.add_run(row, first, last);
+    return out.b;
 }
 
 // How the picture's colours are shared out among frames.
@@ -80,14 +119,12 @@ struct colour_groups {
 colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box& b) {
     colour_ids_clear(t.ids);
     colour_groups g;
-    for (std::int64_t y = b.y0; y < b.y1; ++y)
-        for (std::int64_t x = b.x0; x < b.x1; ++x) {
-            std::uint32_t px = d.draws(x, y);
-            if (px)
-                colour_id(t.ids, px);
-            else
-                g.transparent = true;
-        }
+    d.each_drawn(b, [&](std::int64_t, std::int64_t, std::uint32_t px) {
+        if (px)
+            colour_id(t.ids, px);
+        else
+            g.transparent = true;
+    });
     g.colours = t.ids.colours.size();
     if (g.colours > 256) g.transparent = true;
     if (g.transparent) g.per_frame = 255;  // one index stays for the pixels left alone
@@ -98,11 +135,9 @@ colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box
 box group_box(const rebuild_tools& t, const drawing& d, const box& b, const colour_groups& g, std::size_t k) {
     if (g.frames() == 1) return b;
     box out;
-    for (std::int64_t y = b.y0; y < b.y1; ++y)
-        for (std::int64_t x = b.x0; x < b.x1; ++x) {
-            std::uint32_t px = d.draws(x, y);
-            if (px && colour_id(t.ids, px) / g.per_frame == k) include_pixel(out, x, y);
-        }
+    d.each_drawn(b, [&](std::int64_t x, std::int64_t y, std::uint32_t px) {
+        if (px && colour_id(t.ids, px) / g.per_frame == k) out = joined(out, box{x, y, x + 1, y + 1});
+    });
     return out;
 }
 
@@ -159,15 +194,12 @@ void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, 
     encoder_start(t.encoder, code_size, sink);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(f.b.x1 - f.b.x0));
     const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
-    for (std::int64_t y = f.b.y0; y < f.b.y1; ++y) {
-        for (std::int64_t x = f.b.x0; x < f.b.x1; ++x) {
-            std::uint32_t px = d.draws(x, y);
-            std::uint32_t id = px ? colour_id(t.ids, px) : 0;
-            bool mine = px && id >= f.first && id < f.first + f.count;
-            row[static_cast<std::size_t>(x - f.b.x0)] = mine ? static_cast<std::uint8_t>(id - f.first) : left_alone;
-        }
-        encoder_take(t.encoder, row.data(), row.size());
-    }
+    d.each_drawn(f.b, [&](std::int64_t x, std::int64_t, std::uint32_t px) {
+        std::uint32_t id = px ? colour_id(t.ids, px) : 0;
+        bool mine = px && id >= f.first && id < f.first + f.count;
+        row[static_cast<std::size_t>(x - f.b.x0)] = mine ? static_cast<std::uint8_t>(id - f.first) : left_alone;
+        if (x + 1 == f.b.x1) encoder_take(t.encoder, row.data(), row.size());
+    });
     encoder_finish(t.encoder);
     write_out(out, &block_terminator, 1);
 }

@@ -22,4 +22,11 @@ void mask_from_canvas(shown_mask& m, const file_canvas& c);
 // The output may show anything anywhere.
 void mask_unknown(shown_mask& m);
 
-bool mask_drawn(const shown_mask& m, std::int64_t x, std::int64_t y);
+inline bool mask_drawn(const shown_mask& m, std::int64_t x, std::int64_t y) {
+    if (x < m.at.x0 || x >= m.at.x1 || y < m.at.y0 || y >= m.at.y1) return m.outside;
+    std::size_t i = static_cast<std::size_t>((y - m.at.y0) * (m.at.x1 - m.at.x0) + (x - m.at.x0));
+    return m.bits[i / 64] >> (i % 64) & 1;
+}
+
+// Whether the mask says nothing may be drawn anywhere.
+inline bool mask_blank(const shown_mask& m) { return !m.outside && m.at.empty(); }
