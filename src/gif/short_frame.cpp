@@ -85,7 +85,7 @@ int complete_short_frame(canvas_state& c, const frame_geometry& f, const image_d
     std::uint64_t data_bytes = end - f.data_at;
     if (f.pixels == 0 || f.code_size < 2) return 0;
     if (seen.end_code && !seen.unmade_code && lzw_most_pixels(f.code_size, data_bytes) >= f.pixels) return 0;
-    static_assert(sizeof(lzw_decoder) < 32 * 1024, "the counter lives on the stack");
+    static_assert(sizeof(lzw_decoder) < 64 * 1024, "the counter lives on the stack");
     lzw_decoder p;
     decoder_start(p, f.code_size, nullptr, f.pixels);
     if (!count_pixels(c, f, end, p) || p.stop == decode_stop::full) return 0;

@@ -1,5 +1,7 @@
 #include "gif/lzw/lzw_decoder.h"
 
+#include <cstring>
+
 namespace {
 
 void clear_table(lzw_decoder& d) {
@@ -8,15 +10,33 @@ void clear_table(lzw_decoder& d) {
     d.prev = -1;
 }
 
+// Writes the string of entry e at the output's end, n of its indices:
+// copied from where it was given before, where that lies in the output
+// area (forwards, a byte at a time where the two overlap), else from its
+// end back through its prefixes.
+void write_string(lzw_decoder& d, unsigned e, std::uint64_t len, std::uint64_t n) {
+    std::uint8_t* to = d.out + (d.given - d.out_base);
+    std::uint64_t back = static_cast<std::uint32_t>(static_cast<std::uint32_t>(d.given) - d.given_at[e]);
+    if (e > d.clear_code + 1 && back > 0 && back <= d.given - d.out_base) {
+        const std::uint8_t* from = to - back;
+        if (back >= n)
+            std::memcpy(to, from, n);
+        else
+            for (std::uint64_t k = 0; k < n; ++k) to[k] = from[k];
+        return;
+    }
+    for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
+        if (k < n) to[k] = d.last[e];
+}
+
 // Gives the string of entry e at the output's end, cut at `want`: written
-// from its end back, where there is an output, else counted.
+// where there is an output, else counted.
 void put_string(lzw_decoder& d, unsigned e) {
-    std::uint64_t len = d.length[e], room = d.want - d.given;
+    std::uint64_t len = d.length[e], room = d.want - d.given, n = len < room ? len : room;
     d.used[d.first[e] >> 6] |= std::uint64_t{1} << (d.first[e] & 63);
-    if (d.out)
-        for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
-            if (k < room) d.out[d.given - d.out_base + k] = d.last[e];
-    d.given += len < room ? len : room;
+    if (d.out) write_string(d, e, len, n);
+    d.prev_at = d.given;
+    d.given += n;
 }
 
 // Acts on one code; returns the stop it causes.
@@ -43,6 +63,7 @@ decode_stop take_code(lzw_decoder& d, unsigned code) {
         d.first[e] = d.first[prev];
         d.last[e] = d.first[code];
         d.length[e] = static_cast<std::uint16_t>(d.length[prev] + 1);
+        d.given_at[e] = static_cast<std::uint32_t>(d.prev_at);  // the previous string, then this code's first index
         if (++d.next == (1u << d.width) && d.width < lzw_max_width) ++d.width;
     }
     put_string(d, code);
@@ -80,6 +101,7 @@ void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64
     d.out_stop = UINT64_MAX;
     d.want = want;
     d.given = 0;
+    d.prev_at = 0;
     d.bit = 0;
     d.stop = want == 0 ? decode_stop::full : decode_stop::more;
     for (std::uint64_t& word : d.used) word = 0;

@@ -46,6 +46,11 @@ struct lzw_decoder {
     std::uint8_t last[lzw_table_size];
     std::uint8_t first[lzw_table_size];
     std::uint16_t length[lzw_table_size];
+    // Where each entry's string was given, the low 32 bits of its first
+    // index: while that lies in the output area, the string is copied from
+    // there rather than followed through its prefixes.
+    std::uint32_t given_at[lzw_table_size];
+    std::uint64_t prev_at;  // where the previous code's string was given
 };
 
 // Resets for a stream of minimum code size 1 to 8 whose indices go to
