@@ -11,6 +11,7 @@
 #include "gif/layout.h"
 #include "gif/lzw/lzw_walker.h"
 #include "gif/output_table.h"
+#include "gif/rebuild/cropped_frame.h"
 #include "gif/short_frame.h"
 #include "gif/stream.h"
 
@@ -100,17 +101,55 @@ struct blanked {
     std::uint64_t pixels;
 };
 
-blanked read_past_frame(const image_data_io& io, int code_size, std::uint8_t* control, std::uint8_t* desc) {
+blanked read_past_frame(const image_data_io& io, int code_size, std::uint8_t* control, std::uint8_t* desc, bool unseen) {
     image_data_seen seen;
     int result = image_data_skip(io, code_size, &seen);
     blank_data b = make_blank(control);
     std::uint64_t pixels = std::uint64_t(get_u16(desc + image_width)) * get_u16(desc + image_height);
-    if (!blank_fits(b, pixels, seen.bytes)) {
+    if (unseen) {  // it draws nothing that shows, and must clear nothing either
+        control[frame_control_packed] = static_cast<std::uint8_t>(
+            (control[frame_control_packed] & ~control_disposal) | disposal_keep << control_disposal_shift);
+    }
+    if (unseen || !blank_fits(b, pixels, seen.bytes)) {
         put_u16(desc + image_width, 1);
         put_u16(desc + image_height, 1);
         pixels = 1;
     }
     return {result, b, pixels};
+}
+
+// With fit_canvas, a frame that reaches beyond its file's screen is cut to
+// it: a larger canvas would show what alone stays hidden.
+struct cut_to_screen {
+    bool cut = false;
+    bool nothing_left = false;  // it lies wholly beyond the screen
+    std::int64_t width = 0, height = 0;
+};
+
+cut_to_screen cut_of(join_run& r, const image_head& h, const screen_info& screen, bool copied) {
+    cut_to_screen c;
+    if (!r.settings.fit_canvas || !copied || (h.left + h.width <= screen.width && h.top + h.height <= screen.height)) return c;
+    c.cut = true;
+    c.width = std::max(0, std::min(h.width, screen.width - h.left));
+    c.height = std::max(0, std::min(h.height, screen.height - h.top));
+    c.nothing_left = c.width == 0 || c.height == 0;
+    if (!c.nothing_left) {
+        put_u16(r.data + descriptor_at + image_width, static_cast<int>(c.width));
+        put_u16(r.data + descriptor_at + image_height, static_cast<int>(c.height));
+    }
+    return c;
+}
+
+// Writes the data of a frame cut to its screen.
+int write_cut_data(join_run& r, image_data_io& io, const image_head& h, const cut_to_screen& cut, const frame_control& own) {
+    frame_crop& c = r.rebuild.crop;
+    crop_start(c, r.rebuild.encoder, r.out, h.code_size, h.width, h.height, cut.width, cut.height, h.interlaced, io.tap);
+    io.tap = crop_tap(c);
+    int result = image_data_skip(io, h.code_size);
+    int made_transparent;
+    crop_end(c, own.present && (own.packed & control_transparent) ? own.index : -1, made_transparent);
+    if (made_transparent >= 0) canvas_make_last_transparent(r.canvas, made_transparent);
+    return result;
 }
 
 }  // namespace
@@ -137,11 +176,13 @@ int write_image(join_run& r, int delay, const frame_control& own, const screen_i
     build_frame_control(r.data, delay, own);
     blanked blank{};
     bool copied = browsers_decode(code_size);
+    cut_to_screen cut = cut_of(r, h, screen, copied);
     image_data_io io = r.io();
     io.tap = tap;
-    if (!copied) {
-        blank = read_past_frame(io, code_size, r.data, r.data + descriptor_at);
+    if (!copied || cut.nothing_left) {
+        blank = read_past_frame(io, code_size, r.data, r.data + descriptor_at, cut.nothing_left);
         code_size = blank.run.code_size;
+        copied = false;
     }
 
     if (r.settings.compact_tables && same_as_output_table(r.table, r.data + table_at, table_size / entry_size, code_size)) {
@@ -157,7 +198,9 @@ int write_image(join_run& r, int delay, const frame_control& own, const screen_i
     write_out(r.out, r.data, end + 1);
     std::uint64_t data_at = output_position(r.out);
     int result = blank.result;
-    if (copied) {
+    if (copied && cut.cut) {
+        result = write_cut_data(r, io, h, cut, own);
+    } else if (copied) {
         image_data_seen seen;
         result = image_data_copy(io, code_size, &seen);
         complete_short_frame(r.canvas, {std::uint64_t(placed.width) * std::uint64_t(placed.height), code_size, control_at, data_at},

@@ -17,6 +17,7 @@
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output_table.h"
 #include "gif/rebuild/colour_ids.h"
+#include "gif/rebuild/cropped_frame.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/frame_paint.h"
 #include "gif/stream.h"
@@ -37,6 +38,7 @@ struct rebuild_state {
     frame_painter painter;
     lzw_encoder encoder;
     colour_ids ids;
+    frame_crop crop;  // a frame cut to its screen
     std::vector<std::uint32_t> previous;  // the last picture, where the next frame may change it
     output_stream spool;
     std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made

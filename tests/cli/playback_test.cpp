@@ -161,6 +161,8 @@ TEST_F(playback, joins_play_as_their_inputs) {
         {"short_last_delays", "--keep-delays --fit", {"last0.gif", "last1.gif", "last4.gif", "tall.gif"}},
         {"frames_far_outside", "--keep-delays --fit", {"far_first.gif", "disposing.gif", "far_last.gif", "wide.gif"}},
         {"frames_far_outside_centred", "--keep-delays --center", {"far_last.gif", "wide.gif", "far_first.gif", "tall.gif"}},
+        {"frames_beyond_their_screens", "--keep-delays --fit", {"interlaced.gif", "wide.gif", "interlaced.gif", "tall.gif"}},
+        {"frames_beyond_their_screens_centred", "--keep-delays --center", {"tall.gif", "interlaced.gif", "wide.gif"}},
     };
     for (const join_case& c : cases) {
         SCOPED_TRACE(c.name);

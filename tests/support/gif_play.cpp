@@ -25,26 +25,48 @@ std::vector<int> display_rows(int height, bool interlace) {
     return rows;
 }
 
-// The frame's rectangle clipped to the canvas, as [x0, x1) x [y0, y1).
+// A part of the canvas, [x0, x1) x [y0, y1).
 struct rect { int x0, y0, x1, y1; };
 
-rect clip(const frame& f, const snapshot& canvas) {
-    return {std::min(f.left, canvas.width), std::min(f.top, canvas.height),
-            std::min(f.left + f.width, canvas.width), std::min(f.top + f.height, canvas.height)};
+// The frame's rectangle clipped to the part of the canvas frames show in.
+rect clip(const frame& f, const rect& shown) {
+    return {std::max(std::min(f.left, shown.x1), shown.x0), std::max(std::min(f.top, shown.y1), shown.y0),
+            std::min(f.left + f.width, shown.x1), std::min(f.top + f.height, shown.y1)};
 }
 
-void draw(const frame& f, snapshot& canvas) {
+void draw(const frame& f, snapshot& canvas, const rect& shown) {
     const std::vector<int> rows = display_rows(f.height, f.interlace);
     for (int r = 0; r < f.height; ++r) {
         int y = f.top + rows[r];
-        if (y >= canvas.height) continue;
-        for (int c = 0; c < f.width && f.left + c < canvas.width; ++c) {
+        if (y < shown.y0 || y >= shown.y1) continue;
+        for (int c = 0; c < f.width && f.left + c < shown.x1; ++c) {
             std::size_t i = static_cast<std::size_t>(r) * f.width + c;
             if (i >= f.pixels.size()) return;
-            if (f.pixels[i] == f.transparent) continue;
+            if (f.pixels[i] == f.transparent || f.left + c < shown.x0) continue;
             canvas.pixels[static_cast<std::size_t>(y) * canvas.width + f.left + c] = colour(f.colours, f.pixels[i]);
         }
     }
+}
+
+// Plays the frames on the canvas, each shown only within `shown`.
+timeline play_within(const decoded& gif, const rect& shown) {
+    timeline out;
+    snapshot canvas{gif.width, gif.height,
+                   std::vector<std::uint32_t>(static_cast<std::size_t>(gif.width) * gif.height, 0)};
+    for (const frame& f : gif.frames) {
+        const snapshot before = f.disposal == 3 ? canvas : snapshot{};
+        draw(f, canvas, shown);
+        int delay = std::max(f.delay, 0);
+        out.push_back({canvas, delay <= 1 ? 10 : delay});
+        const rect r = clip(f, shown);
+        if (f.disposal != 2 && f.disposal != 3) continue;
+        for (int y = r.y0; y < r.y1; ++y)
+            for (int x = r.x0; x < r.x1; ++x) {
+                std::size_t i = static_cast<std::size_t>(y) * canvas.width + x;
+                canvas.pixels[i] = f.disposal == 2 ? 0 : before.pixels[i];
+            }
+    }
+    return out;
 }
 
 std::string hex(std::uint32_t v) {
@@ -59,25 +81,7 @@ bool operator==(const snapshot& a, const snapshot& b) {
     return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
-timeline play(const decoded& gif) {
-    timeline out;
-    snapshot canvas{gif.width, gif.height,
-                   std::vector<std::uint32_t>(static_cast<std::size_t>(gif.width) * gif.height, 0)};
-    for (const frame& f : gif.frames) {
-        const snapshot before = f.disposal == 3 ? canvas : snapshot{};
-        draw(f, canvas);
-        int delay = std::max(f.delay, 0);
-        out.push_back({canvas, delay <= 1 ? 10 : delay});
-        const rect r = clip(f, canvas);
-        if (f.disposal != 2 && f.disposal != 3) continue;
-        for (int y = r.y0; y < r.y1; ++y)
-            for (int x = r.x0; x < r.x1; ++x) {
-                std::size_t i = static_cast<std::size_t>(y) * canvas.width + x;
-                canvas.pixels[i] = f.disposal == 2 ? 0 : before.pixels[i];
-            }
-    }
-    return out;
-}
+timeline play(const decoded& gif) { return play_within(gif, {0, 0, gif.width, gif.height}); }
 
 timeline merge_repeats(timeline t) {
     timeline out;
@@ -110,9 +114,11 @@ timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
         if (i < cleared_after.size() && cleared_after[i] && !g.frames.empty() &&
             (g.frames.back().delay == 2 || g.frames.back().delay == 3))
             g.frames.back().delay += 2;
+        // Alone, a file shows its frames only on its own screen.
+        const rect own{left, top, left + g.width, top + g.height};
         g.width = width;
         g.height = height;
-        timeline t = play(g);
+        timeline t = play_within(g, own);
         if (i < picks.size() && !picks[i].empty()) {
             timeline picked;
             for (int k : picks[i]) picked.push_back(t.at(static_cast<std::size_t>(k)));

@@ -48,8 +48,8 @@ struct join_rules {
 };
 
 // What a join of the decoded inputs should play: each alone, one after the
-// other, on a canvas as large as the largest screen, where nothing else
-// clips its frames. A still (one image without a delay) shows for the run
+// other, on a canvas as large as the largest screen, its frames shown only
+// on its own screen's place there. A still (one image without a delay) shows for the run
 // delay, the end delay when last; an input that a clear frame follows
 // (cleared_after[i]) and whose last frame shows for 2 or 3 hundredths,
 // too short to give 2 to the clear frame, shows it 2 longer.

@@ -9,23 +9,11 @@
 
 namespace {
 
-// The row on screen of stored row r of an interlaced frame h rows high:
-// every 8th row from 0, then every 8th from 4, every 4th from 2, every 2nd from 1.
-std::int64_t display_row(std::int64_t r, std::int64_t h) {
-    const std::int64_t start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass) {
-        std::int64_t rows = h > start[pass] ? (h - start[pass] + step[pass] - 1) / step[pass] : 0;
-        if (r < rows) return start[pass] + r * step[pass];
-        r -= rows;
-    }
-    return h;  // not reached for r < h
-}
-
 // Draws n decoded indices that start at column `col` of stored row `row`.
 void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::int64_t col, std::int64_t n) {
     const paint_frame& f = p.f;
     std::int64_t h = f.rect.y1 - f.rect.y0;
-    std::int64_t y = f.rect.y0 + (f.interlaced ? display_row(row, h) : row);
+    std::int64_t y = f.rect.y0 + (f.interlaced ? interlaced_row(row, h) : row);
     std::int64_t x0 = std::max<std::int64_t>(f.rect.x0 + col, 0), x1 = std::min<std::int64_t>(f.rect.x0 + col + n, p.canvas->width);
     if (y >= p.canvas->height || x0 >= x1) return;
     box need{x0, y, x1, y + 1};
@@ -70,6 +58,16 @@ void take(void* context, const std::uint8_t* bytes, std::size_t n) {
 }
 
 }  // namespace
+
+std::int64_t interlaced_row(std::int64_t r, std::int64_t h) {
+    const std::int64_t start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        std::int64_t rows = h > start[pass] ? (h - start[pass] + step[pass] - 1) / step[pass] : 0;
+        if (r < rows) return start[pass] + r * step[pass];
+        r -= rows;
+    }
+    return h;  // not reached for r < h
+}
 
 void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
     p.canvas = &c;

@@ -16,6 +16,10 @@
 
 constexpr std::size_t paint_room = 16 * 1024;  // indices decoded at a time
 
+// The row on screen of stored row r of an interlaced frame h rows high:
+// every 8th row from 0, then every 8th from 4, every 4th from 2, every 2nd from 1.
+std::int64_t interlaced_row(std::int64_t r, std::int64_t h);
+
 // The frame as its file gives it.
 struct paint_frame {
     box rect;               // on the file's screen, before any move
