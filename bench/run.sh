@@ -481,6 +481,51 @@ sys.stdout.buffer.write(head + b"\x21\xfe\x00" * n + image + b"\x3b")' "$1" >"$f
             (b <= 12 * s + 0.005 ? "PASS" : "FAIL"), b, s, (s > 0 ? b / s : 0) }'
 } | tee -a "$report"
 
+# Selections: "#1-" on each file of the small set (one rebuilt frame a
+# file, the rest copied) beside the plain join, and a whole clip played
+# backwards beside gifsicle's unoptimise-reverse-optimise.
+rev_in=$inputs/clip200.gif
+[ -s "$rev_in" ] ||
+    ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=640x480:rate=25 -frames:v 200 "$rev_in"
+rev_in=$(realpath "$rev_in")  # the runs start in the output directory
+{
+    echo
+    echo "| selections | seconds (median) | peak MiB | output bytes |"
+    echo "| --- | ---: | ---: | ---: |"
+    run_names small
+    picked=()
+    for n in "${names[@]}"; do picked+=("$n" '#1-'); done
+    read -r sel_plain_t _ _ sel_plain_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
+        "$reeljoin_path" -s -o out.gif "${names[@]}" 2>/dev/null)
+    read -r sel_t _ _ sel_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
+        "$reeljoin_path" -s -o out.gif "${picked[@]}" 2>/dev/null)
+    (cd "$outputs" && "$reeljoin_path" -s -o out.gif "${picked[@]}")
+    sel_bytes=$(bytes_of "$outputs/out.gif")
+    read -r rev_t _ _ rev_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
+        "$reeljoin_path" -s -o out.gif "$rev_in" '#-1-0' 2>/dev/null)
+    (cd "$outputs" && "$reeljoin_path" -s -o out.gif "$rev_in" '#-1-0')
+    rev_bytes=$(bytes_of "$outputs/out.gif")
+    read -r gs_t _ _ gs_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u gs.gif -- \
+        gifsicle -U "$rev_in" '#-1-0' -O2 -o gs.gif 2>/dev/null)
+    gifsicle -U "$rev_in" '#-1-0' -O2 -o "$outputs/gs.gif"
+    gs_bytes=$(bytes_of "$outputs/gs.gif")
+    rm -f "$outputs"/*.gif
+    mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+    printf '| plain join, %s | %.3f | %s | |\n' "${set_label[small]}" "$sel_plain_t" "$(mib "$sel_plain_m")"
+    printf '| "#1-" on each file | %.3f | %s | %d |\n' "$sel_t" "$(mib "$sel_m")" "$sel_bytes"
+    printf '| 640x480 clip of 200 frames (%d bytes) backwards, reeljoin "#-1-0" | %.3f | %s | %d |\n' \
+        "$(bytes_of "$rev_in")" "$rev_t" "$(mib "$rev_m")" "$rev_bytes"
+    printf '| the same, gifsicle -U "#-1-0" -O2 | %.3f | %s | %d |\n' "$gs_t" "$(mib "$gs_m")" "$gs_bytes"
+    echo
+    echo "Targets:"
+    # One canvas of 4 bytes a pixel for the largest screen rebuilt from: 640x480.
+    awk -v a="$sel_t" -v b="$sel_plain_t" -v m="$sel_m" 'BEGIN {
+        printf "- %s: \"#1-\" on each file at most 1.2x the plain join: %.3f s vs %.3f s (%.2fx)\n",
+            (a <= 1.2 * b ? "PASS" : "FAIL"), a, b, (b > 0 ? a / b : 0)
+        printf "- %s: \"#1-\" peak at most 4 MiB and one 640x480 canvas (5.2 MiB): %.1f MiB\n",
+            (m <= 4096 + 1200 ? "PASS" : "FAIL"), m / 1024 }'
+} | tee -a "$report"
+
 # Pipes: the large set as one GIF on standard input, the join on standard
 # output, beside the same bytes through two cats.
 pipe_in=$inputs/pipe-large.gif

@@ -711,7 +711,7 @@ void check_selection(const bytes& input, const testgif::scanned_file& scan) {
     testgif::walked w = testgif::walk_gif(out);
     CHECK(w.ok && w.control_before_each, "selection: giflib cannot read the output: %s", w.error.c_str());
     CHECK((w.images > 0) == !taken.empty(), "selection: %d images for %zu frames", w.images, taken.size());
-    const file_canvas& c = ws->run->rebuild.canvas;
+    const file_canvas& c = ws->run->rebuild().canvas;
     CHECK(c.pixels.size() <= std::max<std::uint64_t>(4u << 20, 8 * c.drawn_pixels) &&
               c.pixels.size() <= std::uint64_t(c.width) * std::uint64_t(c.height),
           "selection: a canvas of %zu pixels for %llu drawn", c.pixels.size(), (unsigned long long)c.drawn_pixels);

@@ -232,7 +232,7 @@ int read_selected(join_run& r, int role, const input_source& src, const char* na
     }
     pass_state pass;
     int read = read_passes(r, role, src, name, plan, pass);
-    spool_done(r.rebuild.spool);
+    if (r.rebuilding) spool_done(r.rebuilding->spool);
     // Only a crafted file spreads a few pixels over a vast screen.
     if (pass.short_of_room)
         run_warning(r, ("reeljoin: " + std::string(name) +

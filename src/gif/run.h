@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "gif/canvas.h"
@@ -62,9 +63,13 @@ struct join_run {
     saved_colours saved;
     chosen_table table;
     canvas_state canvas;
-    rebuild_state rebuild;
+    std::unique_ptr<rebuild_state> rebuilding;  // made for the first frame rebuilt or cut
 
     image_data_io io() { return {in, out, window}; }
+    rebuild_state& rebuild() {
+        if (!rebuilding) rebuilding = std::make_unique<rebuild_state>();
+        return *rebuilding;
+    }
 };
 
 // Sends one message line of the run where it goes.

@@ -31,13 +31,13 @@ box on_output(const pass_state& s, const box& b) {
 }
 
 rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
-    return {r.canvas, r.out, r.rebuild.encoder, r.rebuild.ids, spool};
+    return {r.canvas, r.out, r.rebuild().encoder, r.rebuild().ids, spool};
 }
 
 // Starts painting the image on the file's canvas; returns the tap that
 // paints its data as it is read.
 data_tap start_painting(join_run& r, const image_head& h, const frame_control& own, const box& rect) {
-    file_canvas& c = r.rebuild.canvas;
+    file_canvas& c = r.rebuild().canvas;
     if (disposal_of(own) == disposal_restore) file_canvas_save(c, rect);
     paint_frame f;
     f.rect = rect;
@@ -46,8 +46,8 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
     f.entries = h.table_size / entry_size;
     f.transparent = own.present && (own.packed & control_transparent) ? own.index : -1;
     f.code_size = h.code_size;
-    paint_start(r.rebuild.painter, c, f);
-    return paint_tap(r.rebuild.painter);
+    paint_start(r.rebuild().painter, c, f);
+    return paint_tap(r.rebuild().painter);
 }
 
 // Writes the file canvas's picture in place of the image. A frame that
@@ -55,7 +55,7 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
 // clear more; one that restores what was before it leaves the output out
 // of step, showing its picture.
 void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const box& rect) {
-    file_canvas& c = r.rebuild.canvas;
+    file_canvas& c = r.rebuild().canvas;
     box shown = drawn_part(c, rect);
     rebuilt_picture p;
     p.pic = view_of(c);
@@ -76,16 +76,16 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
 // painted: keeps the picture of frame k - 1 where frame k may change it.
 void keep_previous(join_run& r, pass_state& s, const box& rect) {
     s.previous_rect = joined(s.pending.rect, rect);
-    s.previous_held = r.rebuild.canvas.held;
-    file_canvas_copy(r.rebuild.canvas, s.previous_rect, r.rebuild.previous);
+    s.previous_held = r.rebuild().canvas.held;
+    file_canvas_copy(r.rebuild().canvas, s.previous_rect, r.rebuild().previous);
 }
 
 // Spools the picture of frame k - 1 as drawn over that of frame k, now on the canvas.
 void spool_previous(join_run& r, pass_state& s) {
-    file_canvas& c = r.rebuild.canvas;
-    spool_open(r.rebuild.spool, r.rebuild.spool_memory);
+    file_canvas& c = r.rebuild().canvas;
+    spool_open(r.rebuild().spool, r.rebuild().spool_memory);
     // The copy was made before this frame grew the canvas: it covers the part held then.
-    picture_view under = view_of(c), before{common(on_screen(c, s.previous_rect), s.previous_held), r.rebuild.previous.data()};
+    picture_view under = view_of(c), before{common(on_screen(c, s.previous_rect), s.previous_held), r.rebuild().previous.data()};
     rebuilt_picture p;
     p.pic = before;
     p.under = &under;
@@ -93,7 +93,7 @@ void spool_previous(join_run& r, pass_state& s) {
     p.delay = s.previous_delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
-    s.written = joined(s.written, write_picture(tools(r, &r.rebuild.spool), p));
+    s.written = joined(s.written, write_picture(tools(r, &r.rebuild().spool), p));
 }
 
 // The last frame of a backward range is painted: its picture goes out,
@@ -101,7 +101,7 @@ void spool_previous(join_run& r, pass_state& s) {
 // first picture.
 void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect) {
     write_rebuilt(r, s, delay, disposal_keep, rect);
-    write_spooled(r.rebuild.spool, r.canvas, r.out);
+    write_spooled(r.rebuild().spool, r.canvas, r.out);
     s.in_step = false;
     s.unsynced = s.reversed;
     s.shown = s.after_reversal;
@@ -113,7 +113,8 @@ void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect
 }  // namespace
 
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all) {
-    file_canvas_open(r.rebuild.canvas, screen.width, screen.height);
+    file_canvas_open(r.rebuild().canvas, screen.width, screen.height);
+    redraw_all = redraw_all && !s.written.empty();  // earlier passes may have drawn nothing
     s.left_offset = screen.left_offset;
     s.top_offset = screen.top_offset;
     s.span = 0;
@@ -121,7 +122,7 @@ void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redr
     s.paint_before = 0;
     for (const frame_span& f : s.spans) s.paint_before = std::max(s.paint_before, f.backwards ? f.last + 1 : f.first);
     s.in_step = !redraw_all;
-    s.unsynced = redraw_all ? on_screen(r.rebuild.canvas, s.written) : box{};
+    s.unsynced = redraw_all ? on_screen(r.rebuild().canvas, s.written) : box{};
     s.owed = box{};
     s.shown = shown_mask{};
     s.pending = pending_disposal{};
@@ -141,7 +142,7 @@ bool pass_done(const pass_state& s) {
 int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, const screen_info& screen) {
     image_head h;
     if (!read_image_head(r, screen, h)) return 0;
-    file_canvas& c = r.rebuild.canvas;
+    file_canvas& c = r.rebuild().canvas;
     const frame_span* span = span_of(s);
     bool take = span != nullptr, backwards = take && span->backwards;
     bool range_start = backwards && s.frame == span->first, range_end = backwards && s.frame == span->last;
@@ -168,7 +169,7 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         io.tap = tap;
         result = image_data_skip(io, h.code_size);
     }
-    if (paint) paint_end(r.rebuild.painter);
+    if (paint) paint_end(r.rebuild().painter);
     if (backwards) {
         if (!range_start) spool_previous(r, s);
         if (range_start) mask_from_canvas(s.after_reversal, c);

@@ -180,6 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"one_frame_selected", "-s a.gif '#-1'", "", 0, "out.gif", {20}, -1},
         run_case{"frames_beyond_the_file", "-s a.gif '#1-9' b.gif '#-3'", "", 0, "out.gif", {20}, 0,
                  "reeljoin: a.gif has 2 frames; #1-9 selects frame 1\nreeljoin: b.gif has 1 frames; #-3 selects none of them\n"},
+        run_case{"selection_after_frames_not_there", "-s a.gif '#5-' '#1-0'", "", 0, "out.gif", {20, 20}, -1,
+                 "reeljoin: a.gif has 2 frames; #5- selects none of them\n"},
         run_case{"selection_malformed", "a.gif '#1-x'", "reeljoin: '#1-x' is not a frame selection; selections are #N, #A-B and #A-\n", 1, none, {}, -1},
         run_case{"selection_before_any_name", "-s '#0' a.gif", "reeljoin: '#0' selects frames, but no input file comes before it\n", 1, none, {}, -1},
         run_case{"file_named_like_a_selection", "-s a.gif '#1'  b.gif", "", 0, "out.gif", {20, 20, 20, 80}, 0},

@@ -41,6 +41,8 @@ expect "reeljoin --files-from = n" "notes.txt"
 expect "reeljoin --files-from =" "a.gif|b c.GIF|clips|notes.txt"
 expect "reeljoin -- --" ""
 expect "reeljoin -- c" "clips"
+expect "reeljoin a.gif #" "\\#-1|\\#-1-0|\\#0-|\\#1-"
+expect "reeljoin a.gif \\#-1" "\\#-1|\\#-1-0"
 
 # Every long option that --help lists completes from its name.
 for opt in $("$bin" --help | sed -n 's/^ *\(--[a-z-]*=\{0,1\}\).*/\1/p'); do
