@@ -516,8 +516,23 @@ bytes join_with_long_options(const named_file& first, const named_file& second, 
 // `out` has the part of `in` on the screen, its pixels those of the rows
 // and columns that stay (the rest, where the data gives too few, made up),
 // or one pixel where no part stays. Returns "" when so.
-std::string cut_problem(const testgif::scanned_image& out, const testgif::scanned_image& in, const bytes& header) {
-    int sw = header[6] | header[7] << 8, sh = header[8] | header[9] << 8;
+// The size a file shows alone: its screen, grown to its first image where
+// the program finds that within 64 KiB of blocks after the header.
+struct shown_size {
+    int width, height;
+};
+
+shown_size size_shown(const testgif::scanned_file& f) {
+    shown_size s{f.header[6] | f.header[7] << 8, f.header[8] | f.header[9] << 8};
+    if (f.images.empty() || f.images[0].at + 10 > f.header.size() + 64 * 1024) return s;
+    const bytes& d = f.images[0].descriptor;
+    s.width = std::min(65535, std::max(s.width, (d[0] | d[1] << 8) + (d[4] | d[5] << 8)));
+    s.height = std::min(65535, std::max(s.height, (d[2] | d[3] << 8) + (d[6] | d[7] << 8)));
+    return s;
+}
+
+std::string cut_problem(const testgif::scanned_image& out, const testgif::scanned_image& in, shown_size size) {
+    int sw = size.width, sh = size.height;
     const bytes& d = in.descriptor;
     int left = d[0] | d[1] << 8, top = d[2] | d[3] << 8, w = d[4] | d[5] << 8, h = d[6] | d[7] << 8;
     int keep_w = std::max(0, std::min(w, sw - left)), keep_h = std::max(0, std::min(h, sh - top));
@@ -558,10 +573,9 @@ std::string cut_problem(const testgif::scanned_image& out, const testgif::scanne
     return "";
 }
 
-bool beyond_screen(const testgif::scanned_image& im, const bytes& header) {
+bool beyond_screen(const testgif::scanned_image& im, shown_size size) {
     const bytes& d = im.descriptor;
-    return (d[0] | d[1] << 8) + (d[4] | d[5] << 8) > (header[6] | header[7] << 8) ||
-           (d[2] | d[3] << 8) + (d[6] | d[7] << 8) > (header[8] | header[9] << 8);
+    return (d[0] | d[1] << 8) + (d[4] | d[5] << 8) > size.width || (d[2] | d[3] << 8) + (d[6] | d[7] << 8) > size.height;
 }
 
 void check_long_options(const bytes& input, const testgif::scanned_file& scan, bool fuzzed_first) {
@@ -580,12 +594,12 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     std::vector<const testgif::scanned_image*> want;
     const testgif::scanned_file* files[] = {fuzzed_first ? &scan : &ws->intact_scan,
                                             fuzzed_first ? &ws->intact_scan : &scan};
-    std::vector<const bytes*> headers;
+    std::vector<shown_size> sizes;
     for (const testgif::scanned_file* f : files)
         if (f->is_gif)
             for (const auto& im : f->images) {
                 want.push_back(&im);
-                headers.push_back(&f->header);
+                sizes.push_back(size_shown(*f));
             }
     std::size_t first_images = files[0]->is_gif ? files[0]->images.size() : 0;
     testgif::scanned_file got = testgif::scan_gif(out);
@@ -594,13 +608,13 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
           want.size());
     for (std::size_t i = 0, j = 0; i < got.images.size(); ++i) {
         if (extra && i == first_images) continue;  // the clear frame
-        const bytes& header = *headers[j];
+        shown_size size = sizes[j];
         const testgif::scanned_image &a = got.images[i], &b = *want[j++];
         int transparent = b.control.present && b.control.packed & 1 ? b.control.index : -1;
         bool decodable = area_of(a) <= pixel_budget;
         const std::uint8_t* control = &out[a.at - layout::frame_control_size];
-        if (!browsers_refuse(b) && beyond_screen(b, header)) {
-            std::string problem = cut_problem(a, b, header);
+        if (!browsers_refuse(b) && beyond_screen(b, size)) {
+            std::string problem = cut_problem(a, b, size);
             CHECK(problem.empty(), "%s: image %zu: %s", order, i, problem.c_str());
             continue;
         }
@@ -632,7 +646,8 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
         return;
     testgif::decoded in = decode_as_shown(input, scan, !fuzzed_first && extra == 0);
     if (!playable(in) || in.frames.size() != scan.images.size()) return;
-    std::uint64_t canvas = std::uint64_t(std::max(in.width, 8)) * std::max(in.height, 6);
+    shown_size fuzzed_size = size_shown(scan);
+    std::uint64_t canvas = std::uint64_t(std::max(fuzzed_size.width, 8)) * std::max(fuzzed_size.height, 6);
     // A clear frame may cover the part of the canvas frames far outside
     // their screens reach: giflib allocates it whole too.
     if (canvas * (want.size() + 2) > played_pixel_budget || pixels_of(got) > pixel_budget) return;
@@ -690,8 +705,8 @@ void check_selection(const bytes& input, const testgif::scanned_file& scan) {
     if (!scan.is_gif) return;
     // A canvas of up to 4 Mi pixels is held at once, in 16 MiB, which is as
     // much as the fuzzer lets one allocation take.
-    const bytes& h = scan.header;
-    if (std::uint64_t(h[6] | h[7] << 8) * std::uint64_t(h[8] | h[9] << 8) > (4u << 20)) return;
+    shown_size size = size_shown(scan);
+    if (std::uint64_t(size.width) * std::uint64_t(size.height) > (4u << 20)) return;
     std::int64_t frames = static_cast<std::int64_t>(scan.images.size());
     std::vector<selection_range> ranges = selections_of(input, frames);
     std::vector<int> taken = frames_taken(ranges, frames);
@@ -727,7 +742,8 @@ void check_selection(const bytes& input, const testgif::scanned_file& scan) {
         return;
     testgif::decoded in = decode_as_shown(input, scan);
     if (!playable(in) || in.frames.size() != scan.images.size() ||
-        std::uint64_t(in.width) * in.height * (taken.size() + in.frames.size() + 2) > played_pixel_budget)
+        std::uint64_t(size_shown(scan).width) * size_shown(scan).height * (taken.size() + in.frames.size() + 2) >
+            played_pixel_budget)
         return;
     testgif::timeline alone = testgif::play(in), want;
     for (int k : taken) want.push_back(alone[static_cast<std::size_t>(k)]);

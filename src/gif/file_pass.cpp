@@ -14,6 +14,7 @@
 #include "gif/rebuild/reverse_spool.h"
 #include "gif/run.h"
 #include "gif/selection_pass.h"
+#include "gif/screen_scan.h"
 #include "gif/selection_plan.h"
 #include "gif/stream.h"
 
@@ -67,10 +68,23 @@ void warn_if_clipped(join_run& r, int width, int height) {
     run_warning(r, line);
 }
 
+// The size the file shows alone: browsers grow its screen to its first
+// image where that reaches beyond it. The image is looked for in the bytes
+// that wait after the header, without taking them. Only --fit and
+// selections need it: a pipe is not read ahead otherwise.
+void grow_to_first_image(join_run& r, int width, int height, screen_info& screen) {
+    std::size_t waiting = input_fill(r.in, first_image_window);
+    int right, bottom;
+    bool found = first_image_extent(r.in.buf + r.in.pos, waiting, right, bottom);
+    screen.width = found ? std::min(max_position, std::max(width, right)) : width;
+    screen.height = found ? std::min(max_position, std::max(height, bottom)) : height;
+}
+
 // Reads signature, version, screen descriptor and global table, and writes
-// them for a role that gives the header. Nothing is written, and the saved
+// them for a role that gives the header; with `grows`, finds the size the
+// file shows alone. Nothing is written, and the saved
 // table is left alone, unless all of them were read whole.
-int read_header(join_run& r, int role, screen_info& screen) {
+int read_header(join_run& r, int role, screen_info& screen, bool grows) {
     if (!read_exact(r.in, r.data, signature_size) || std::memcmp(r.data, "GIF", signature_size) != 0)
         return 0;
     if (!read_exact(r.in, r.data + signature_size, header_size - signature_size)) return 0;
@@ -84,6 +98,7 @@ int read_header(join_run& r, int role, screen_info& screen) {
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
     screen.width = width;
     screen.height = height;
+    if (grows) grow_to_first_image(r, width, height, screen);
     if (writes_header(role)) {
         if (r.settings.fit_canvas) widen_screen(r, screen_desc);
         if (r.settings.compact_tables && output_table_entries(r.table)) table_size = put_output_table(r, screen_desc);
@@ -93,8 +108,8 @@ int read_header(join_run& r, int role, screen_info& screen) {
         write_out(r.out, r.data, header_size + table_size);
         if (role == role_first ? r.settings.loop_mode != loop_none : r.settings.loop_mode == loop_given) write_loop_block(r);
     }
-    if (r.settings.fit_canvas) canvas_include(r.canvas, width, height);
-    if (r.settings.center_frames) centre_on_canvas(r, width, height, screen);
+    if (r.settings.fit_canvas) canvas_include(r.canvas, screen.width, screen.height);
+    if (r.settings.center_frames) centre_on_canvas(r, screen.width, screen.height, screen);
     if (!r.settings.fit_canvas && !writes_header(role)) warn_if_clipped(r, width, height);
     return 1;
 }
@@ -164,7 +179,7 @@ int read_open_input(join_run& r, int role, const char* name, pass_state* pass = 
     r.in_name = name;
     if (r.settings.verb && first_pass) run_message(r, ("Processing: " + std::string(name)).c_str());
     screen_info screen;
-    int read = read_header(r, role, screen);
+    int read = read_header(r, role, screen, r.settings.fit_canvas || pass);
     if (read) {
         canvas_next_file(r.canvas);
         if (pass) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);

@@ -20,7 +20,7 @@ struct frame_control {
 // table (the count is set whether or not the table is there), and how far
 // its frames are moved on the output's canvas.
 struct screen_info {
-    int width = 0, height = 0;
+    int width = 0, height = 0;  // as the file shows alone: its screen, grown to its first image
     std::uint8_t size_field = 0;
     std::size_t glob_color_size = 2;
     int left_offset = 0, top_offset = 0;

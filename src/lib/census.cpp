@@ -24,9 +24,10 @@ constexpr std::size_t table_sample = 256;
 int look_at(join_run& r, const reeljoin::input& in, bool read_header, struct stat& st, screen_header& screen,
             bool& has_screen) {
     int compact_tables = r.settings.compact_tables;
+    bool grows = r.settings.fit_canvas;  // a file's size counts its first image
     has_screen = false;
     if (in.in_memory()) {  // bytes in memory: they exist, and are no file an output could be
-        has_screen = read_header && read_screen_bytes(in.data().data(), in.data().size(), compact_tables, screen);
+        has_screen = read_header && read_screen_bytes(in.data().data(), in.data().size(), compact_tables, screen, grows);
         st.st_dev = 0;
         st.st_ino = 0;
         return 1;
@@ -41,7 +42,7 @@ int look_at(join_run& r, const reeljoin::input& in, bool read_header, struct sta
     if (fd < 0) return stat(name, &st) == 0;  // it may exist and still not open
     int exists = fstat(fd, &st) == 0;
     has_screen = exists && S_ISREG(st.st_mode) &&
-                 read_screen(fd, static_cast<std::uint64_t>(st.st_size), compact_tables, screen);
+                 read_screen(fd, static_cast<std::uint64_t>(st.st_size), compact_tables, screen, grows);
     close(fd);
     return exists;
 }

@@ -91,6 +91,16 @@ bytes interlaced() {
         .trailer().data();
 }
 
+// A first frame larger than the screen, which browsers grow the canvas to,
+// and a later one within it but beyond the screen.
+bytes first_beyond() {
+    return gif_builder()
+        .header(6, 4, testgif::palette(4, 75))
+        .gce(control(5)).image(picture(8, 6, 4, 76))
+        .gce(control(6, 1, 0)).image(at(picture(3, 3, 4, 77), 5, 3))
+        .trailer().data();
+}
+
 // Two frames whose last one is shown for `delay`.
 bytes last_delay(int delay) {
     return gif_builder()
@@ -102,11 +112,12 @@ bytes last_delay(int delay) {
 
 // A frame far outside the screen, before or after one that draws on it:
 // no viewer shows the far one, and it must not stop the next file from
-// starting on a clear canvas.
+// starting on a clear canvas. (A first frame would grow the file's
+// canvas to it; a transparent pixel comes first.)
 bytes far_frame(bool far_first) {
     gif_builder g;
     g.header(7, 9, testgif::palette(4, 23));
-    if (far_first) g.gce(control(4)).image(at(picture(3, 2, 4, 24), 60000, 1300));
+    if (far_first) g.gce(control(4, 1, 0)).image(picture(1, 1, 2, 27)).gce(control(4)).image(at(picture(3, 2, 4, 24), 60000, 1300));
     g.gce(control(5)).image(at(picture(4, 8, 4, 25), 0, 1));
     if (!far_first) g.gce(control(6)).image(at(picture(3, 3, 4, 26), 36608, 8644));
     return g.trailer().data();
@@ -118,7 +129,8 @@ protected:
         program_test::SetUp();
         files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
                  {"restoring.gif", restoring()}, {"far_first.gif", far_frame(true)},
-                 {"far_last.gif", far_frame(false)}, {"interlaced.gif", interlaced()}};
+                 {"far_last.gif", far_frame(false)}, {"interlaced.gif", interlaced()},
+                 {"first_beyond.gif", first_beyond()}};
         for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
@@ -163,6 +175,8 @@ TEST_F(playback, joins_play_as_their_inputs) {
         {"frames_far_outside_centred", "--keep-delays --center", {"far_last.gif", "wide.gif", "far_first.gif", "tall.gif"}},
         {"frames_beyond_their_screens", "--keep-delays --fit", {"interlaced.gif", "wide.gif", "interlaced.gif", "tall.gif"}},
         {"frames_beyond_their_screens_centred", "--keep-delays --center", {"tall.gif", "interlaced.gif", "wide.gif"}},
+        {"first_frame_grows_its_file", "--keep-delays --fit", {"first_beyond.gif", "tall.gif", "first_beyond.gif"}},
+        {"first_frame_grows_its_file_centred", "--keep-delays --center", {"tall.gif", "first_beyond.gif", "wide.gif"}},
     };
     for (const join_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,6 +220,7 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
          {"tall.gif", "disposing.gif", "wide.gif"}, {{1}, {2, 3}, {}}},
         {"interlaced", "--keep-delays interlaced.gif '#2' '#1' '#3' '#0'", {"interlaced.gif"}, {{2, 1, 3, 0}}},
         {"interlaced_backwards", "--keep-delays interlaced.gif '#-1-1'", {"interlaced.gif"}, {{3, 2, 1}}},
+        {"grown_screen", "--keep-delays first_beyond.gif '#-1' '#0'", {"first_beyond.gif"}, {{1, 0}}},
         {"backwards_then_on", "--keep-delays disposing.gif '#2-1' '#3'", {"disposing.gif"}, {{2, 1, 3}}},
         {"backwards_to_the_second", "--keep-delays tall.gif '#-1-1' '#0'", {"tall.gif"}, {{2, 1, 0}}},
         {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",

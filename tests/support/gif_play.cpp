@@ -81,7 +81,25 @@ bool operator==(const snapshot& a, const snapshot& b) {
     return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
-timeline play(const decoded& gif) { return play_within(gif, {0, 0, gif.width, gif.height}); }
+namespace {
+
+// Browsers grow a file's canvas to its first frame where that reaches
+// beyond the screen.
+decoded grown(decoded gif) {
+    if (!gif.frames.empty()) {
+        const frame& f = gif.frames[0];
+        gif.width = std::min(65535, std::max(gif.width, f.left + f.width));
+        gif.height = std::min(65535, std::max(gif.height, f.top + f.height));
+    }
+    return gif;
+}
+
+}  // namespace
+
+timeline play(const decoded& gif) {
+    decoded g = grown(gif);
+    return play_within(g, {0, 0, g.width, g.height});
+}
 
 timeline merge_repeats(timeline t) {
     timeline out;
@@ -96,6 +114,7 @@ timeline merge_repeats(timeline t) {
 
 timeline expected_join(std::vector<decoded> inputs, const join_rules& rules,
                        const std::vector<bool>& cleared_after, const std::vector<std::vector<int>>& picks) {
+    for (decoded& g : inputs) g = grown(g);
     int width = 0, height = 0;
     for (const decoded& g : inputs) {
         width = std::max(width, g.width);

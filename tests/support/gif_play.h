@@ -29,7 +29,8 @@ struct shown {
 using timeline = std::vector<shown>;
 
 // One pass through the frames, without looping. The canvas is the logical
-// screen and starts transparent. Each frame draws its non-transparent pixels,
+// screen, grown to the first frame where that reaches beyond it, as
+// browsers grow it, and starts transparent. Each frame draws its non-transparent pixels,
 // clipped to the canvas, is shown for its delay and then disposed of: 2 clears
 // its rectangle, 3 restores what the rectangle held before, anything else
 // leaves it. An index beyond the colour table draws opaque black; a frame
