@@ -27,13 +27,8 @@ void write_clear_frame(output_stream& o, const clear_area& area, int delay) {
     std::memcpy(head, frame_control_template, frame_control_size);
     head[frame_control_packed] = disposal_clear << control_disposal_shift | control_transparent;
     put_u16(head + frame_control_delay, delay);
-    std::uint8_t* desc = head + frame_control_size;
-    desc[0] = image_separator;
-    put_u16(desc + 1 + image_left, area.left);
-    put_u16(desc + 1 + image_top, area.top);
-    put_u16(desc + 1 + image_width, area.width);
-    put_u16(desc + 1 + image_height, area.height);
-    desc[1 + image_packed] = table_flag;  // a local table of two entries, both black
+    // A local table of two entries, both black.
+    put_image_start(head + frame_control_size, area.left, area.top, area.width, area.height, table_flag);
     head[head_size - 1] = run_code_size;
     write_out(o, head, head_size);
     code_sink sink;

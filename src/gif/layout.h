@@ -91,4 +91,14 @@ inline void put_u16(std::uint8_t* p, int value) {
     p[1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
 }
 
+// Writes an image separator and the descriptor after it: 1 + 9 bytes.
+inline void put_image_start(std::uint8_t* p, int left, int top, int width, int height, std::uint8_t packed) {
+    p[0] = image_separator;
+    put_u16(p + 1 + image_left, left);
+    put_u16(p + 1 + image_top, top);
+    put_u16(p + 1 + image_width, width);
+    put_u16(p + 1 + image_height, height);
+    p[1 + image_packed] = packed;
+}
+
 }  // namespace layout

@@ -169,12 +169,7 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
               static_cast<int>(std::min<std::int64_t>(f.b.y0 + p.top_offset, max_position)),
               static_cast<int>(f.b.x1 - f.b.x0), static_cast<int>(f.b.y1 - f.b.y0), 0, std::max(bits, 2)};
     std::uint8_t* desc = head + frame_control_size;
-    desc[0] = image_separator;
-    put_u16(desc + 1 + image_left, placed.left);
-    put_u16(desc + 1 + image_top, placed.top);
-    put_u16(desc + 1 + image_width, placed.width);
-    put_u16(desc + 1 + image_height, placed.height);
-    desc[1 + image_packed] = static_cast<std::uint8_t>(table_flag | (bits - 1));
+    put_image_start(desc, placed.left, placed.top, placed.width, placed.height, static_cast<std::uint8_t>(table_flag | (bits - 1)));
     std::uint8_t* table = desc + 1 + image_descriptor_size;
     std::size_t size = entry_size * (std::size_t{1} << bits);
     std::memset(table, 0, size);
