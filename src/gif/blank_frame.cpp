@@ -1,5 +1,6 @@
 #include "gif/blank_frame.h"
 
+#include "gif/code_output.h"
 #include "gif/layout.h"
 #include "gif/output.h"
 #include "gif/lzw/run_code.h"
@@ -31,8 +32,7 @@ bool blank_fits(const blank_data& b, std::uint64_t pixels, std::uint64_t data_by
 }
 
 void write_blank_data(output_stream& o, const blank_data& b, std::uint64_t pixels) {
-    code_sink sink;
-    sink.out = &o;
+    code_sink sink = sink_to(o);
     encode_run(b.code_size, b.code_size + 1, b.index, pixels, sink);
     write_out(o, &block_terminator, 1);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "gif/code_output.h"
 #include "gif/layout.h"
 #include "gif/output.h"
 #include "gif/lzw/run_code.h"
@@ -31,8 +32,7 @@ void write_clear_frame(output_stream& o, const clear_area& area, int delay) {
     put_image_start(head + frame_control_size, area.left, area.top, area.width, area.height, table_flag);
     head[head_size - 1] = run_code_size;
     write_out(o, head, head_size);
-    code_sink sink;
-    sink.out = &o;
+    code_sink sink = sink_to(o);
     encode_run(run_code_size, run_code_size + 1, 0, std::uint64_t(area.width) * std::uint64_t(area.height), sink);
     write_out(o, &block_terminator, 1);
 }

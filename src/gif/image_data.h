@@ -5,19 +5,10 @@
 #include <cstdint>
 
 #include "gif/lzw/code_scan.h"
+#include "gif/lzw/sub_block_window.h"
 #include "gif/layout.h"
 #include "gif/output.h"
 #include "gif/stream.h"
-
-// The payloads of up to window_blocks sub-blocks are laid end to end in the
-// window, behind the few bytes whose bits the last walk left untaken, so the
-// walker sees one contiguous stream.
-constexpr std::size_t window_blocks = 64;
-constexpr std::size_t window_carry = 4;  // an untaken part-code spans at most 3 bytes
-constexpr std::size_t window_size = window_carry + window_blocks * layout::max_sub_block + scan_slack;
-struct image_data_window {
-    std::uint8_t bytes[window_size];
-};
 
 // Where the stream's bytes go as well, in order, as they are read: to a
 // decoder that paints the frame, where one is given.
@@ -30,7 +21,7 @@ struct data_tap {
 struct image_data_io {
     input_stream& in;
     output_stream& out;
-    image_data_window& window;
+    sub_block_window& window;
     data_tap tap = {};
 };
 

@@ -59,7 +59,7 @@ struct join_run {
     output_stream out;
     input_stream in;
     std::uint8_t data[data_capacity];  // where blocks are read and assembled
-    image_data_window window;
+    sub_block_window window;
     saved_colours saved;
     chosen_table table;
     canvas_state canvas;

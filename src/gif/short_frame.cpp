@@ -1,5 +1,6 @@
 #include "gif/short_frame.h"
 
+#include "gif/code_output.h"
 #include "gif/canvas.h"
 #include "gif/layout.h"
 #include "gif/lzw/lzw_decoder.h"
@@ -98,8 +99,7 @@ int complete_short_frame(canvas_state& c, const frame_geometry& f, const image_d
     std::uint8_t kept;
     if (index < 0 || !find_byte(c, f, end, p.bit / 8, place) || !cut_stream(c, place, end, kept)) return 0;
     if (set_transparent) canvas_make_last_transparent(c, index);
-    code_sink sink;
-    sink.out = c.out;
+    code_sink sink = sink_to(*c.out);
     sink.bits = static_cast<int>(p.bit % 8);
     sink.acc = kept & ((1u << sink.bits) - 1);
     encode_run(f.code_size, p.width, static_cast<unsigned>(index), missing, sink);

@@ -3,34 +3,6 @@
 #include <cstdint>
 
 #include "gif/lzw/lzw_walker.h"
-#include "gif/output.h"
-
-void code_sink::put_byte(std::uint8_t b) {
-    block[1 + fill++] = b;
-    if (fill == layout::max_sub_block) end_block();
-}
-
-void code_sink::end_block() {
-    if (fill == 0) return;
-    bytes += 1 + fill;
-    if (out) {
-        block[0] = static_cast<std::uint8_t>(fill);
-        write_out(*out, block, 1 + fill);
-    }
-    fill = 0;
-}
-
-void code_sink::put(unsigned code, int width) {
-    acc |= code << bits;
-    for (bits += width; bits >= 8; bits -= 8, acc >>= 8) put_byte(static_cast<std::uint8_t>(acc));
-}
-
-void code_sink::finish() {
-    if (bits > 0) put_byte(static_cast<std::uint8_t>(acc));
-    bits = 0;
-    acc = 0;
-    end_block();
-}
 
 void encode_run(int code_size, int width, unsigned index, std::uint64_t pixels, code_sink& out) {
     const unsigned clear = 1u << code_size, first_entry = clear + 2;
@@ -38,7 +10,7 @@ void encode_run(int code_size, int width, unsigned index, std::uint64_t pixels, 
     bool first = true;            // no code since the last clear
     out.put(clear, width);
     width = code_size + 1;
-    while (pixels > 0 && (out.out || out.bytes <= out.limit)) {
+    while (pixels > 0 && (!out.counting() || out.bytes <= out.limit)) {
         if (first) {
             out.put(index, width);
             pixels -= 1;

@@ -8,28 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gif/layout.h"
-#include "gif/output.h"
-
-// Packs codes into data sub-blocks and writes them to the output; counts
-// their bytes instead where there is no output.
-struct code_sink {
-    output_stream* out = nullptr;  // where the sub-blocks go; none: they are counted
-    std::uint64_t bytes = 0;  // sub-block bytes so far, length bytes included
-    std::uint64_t limit = UINT64_MAX;  // when counting: stop once past this many
-    std::uint32_t acc = 0;    // bits not yet written, least significant first
-    int bits = 0;
-    std::uint8_t block[1 + layout::max_sub_block] = {};
-    std::size_t fill = 0;
-
-    void put(unsigned code, int width);
-    // Writes the last bits and the last sub-block (not the terminator).
-    void finish();
-
-private:
-    void put_byte(std::uint8_t b);
-    void end_block();
-};
+#include "gif/lzw/code_sink.h"
 
 // Codes a clear, `pixels` pixels of `index` and the end code for a stream
 // of minimum code size code_size whose decoder reads codes of `width` bits

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gif/code_output.h"
 #include "gif/layout.h"
 #include "gif/short_frame.h"
 
@@ -66,8 +67,8 @@ void crop_start(frame_crop& c, lzw_encoder& e, output_stream& out, int code_size
     c.row.assign(static_cast<std::size_t>(keep_width), 0);
     c.also = also;
     c.encoder = &e;
-    c.sink = code_sink{};
-    c.sink.out = &out;
+    c.sink = sink_to(out);
+    c.out = &out;
     encoder_start(e, code_size, c.sink);
     decoder_start(c.decoder, code_size, nullptr, static_cast<std::uint64_t>(width * height));
     decoder_output(c.decoder, c.area, paint_room);
@@ -96,5 +97,5 @@ void crop_end(frame_crop& c, int own_transparent, int& made_transparent) {
         }
     }
     encoder_finish(*c.encoder);
-    write_out(*c.sink.out, &layout::block_terminator, 1);
+    write_out(*c.out, &layout::block_terminator, 1);
 }

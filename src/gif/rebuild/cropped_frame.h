@@ -28,6 +28,7 @@ struct frame_crop {
     data_tap also;                   // where the stream's bytes go as well
     lzw_encoder* encoder = nullptr;
     code_sink sink;
+    output_stream* out = nullptr;
     lzw_decoder decoder;
     std::uint8_t area[paint_room + lzw_table_size];
 };

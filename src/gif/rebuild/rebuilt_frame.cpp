@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gif/code_output.h"
 #include "gif/layout.h"
 #include "gif/lzw/run_code.h"
 #include "gif/rebuild/reverse_spool.h"
@@ -184,8 +185,7 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
 }
 
 void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, output_stream& out, int code_size) {
-    code_sink sink;
-    sink.out = &out;
+    code_sink sink = sink_to(out);
     encoder_start(t.encoder, code_size, sink);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(f.b.x1 - f.b.x0));
     const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);

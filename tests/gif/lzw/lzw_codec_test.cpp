@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+#include "gif/code_output.h"
 #include "gif/lzw/lzw_decoder.h"
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output.h"
@@ -127,8 +128,7 @@ TEST(lzw_encoder, giflib_decodes_what_it_writes) {
             bytes px = random_pixels(rng, std::size_t(w) * h, 1 << code_size);
             std::vector<std::uint8_t> data;
             output_to_memory(*out, data);
-            code_sink sink;
-            sink.out = out.get();
+            code_sink sink = sink_to(*out);
             // Rows of random length, as a rebuilt frame gives them.
             encoder_start(*encoder, code_size, sink);
             std::uniform_int_distribution<std::size_t> row(0, 700);

@@ -1,0 +1,34 @@
+// Packs codes into data sub-blocks: codes of any width, least significant
+// bit first, into blocks of up to 255 bytes, each behind its length byte,
+// handed whole to a writer as they fill. Without a writer it only counts
+// their bytes. It knows nothing of files: the writer does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "gif/layout.h"
+
+struct sub_block_writer {
+    void (*write)(void* context, const std::uint8_t* block, std::size_t n) = nullptr;
+    void* context = nullptr;
+};
+
+struct code_sink {
+    sub_block_writer to;      // where the sub-blocks go; none: they are counted
+    std::uint64_t bytes = 0;  // sub-block bytes so far, length bytes included
+    std::uint64_t limit = UINT64_MAX;  // when counting: stop once past this many
+    std::uint32_t acc = 0;    // bits not yet written, least significant first
+    int bits = 0;
+    std::uint8_t block[1 + layout::max_sub_block] = {};
+    std::size_t fill = 0;
+
+    bool counting() const { return to.write == nullptr; }
+    void put(unsigned code, int width);
+    // Writes the last bits and the last sub-block (not the terminator).
+    void finish();
+
+private:
+    void put_byte(std::uint8_t b);
+    void end_block();
+};
