@@ -50,10 +50,24 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
     return paint_tap(r.rebuild().painter);
 }
 
+// Whether the file alone shows nothing in the region before the frame in
+// `rect`, which restores what was under it (file_canvas_save kept that).
+bool blank_before(const file_canvas& c, const box& region, const box& rect) {
+    picture_view under{c.saved_at, c.saved.data()};
+    box live = common(region, c.held);
+    for (std::int64_t y = live.y0; y < live.y1; ++y)
+        for (std::int64_t x = live.x0; x < live.x1; ++x) {
+            bool in_rect = x >= rect.x0 && x < rect.x1 && y >= rect.y0 && y < rect.y1;
+            if (in_rect ? view_pixel(under, x, y) : c.pixels[pixel_index(c, x, y)]) return false;
+        }
+    return true;
+}
+
 // Writes the file canvas's picture in place of the image. A frame that
 // clears its rectangle leaves the clear owed to the next frame, which may
 // clear more; one that restores what was before it leaves the output out
-// of step, showing its picture.
+// of step, showing its picture, unless both the output and the file alone
+// show nothing there before it: then the rebuilt frame restores too.
 void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const box& rect) {
     file_canvas& c = r.rebuild().canvas;
     box shown = drawn_part(c, rect);
@@ -65,8 +79,10 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
     p.delay = delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
-    s.written = joined(s.written, write_picture(tools(r), p));
-    s.in_step = disposal != disposal_restore;
+    p.restore = disposal == disposal_restore && mask_blank(s.shown) && blank_before(c, p.region, shown);
+    picture_written w = write_picture(tools(r), p);
+    s.written = joined(s.written, w.drawn);
+    s.in_step = disposal != disposal_restore || w.restores;
     s.unsynced = s.in_step ? box{} : shown;
     s.owed = disposal == disposal_clear ? shown : box{};
     if (!s.in_step) mask_from_canvas(s.shown, c);
@@ -93,7 +109,7 @@ void spool_previous(join_run& r, pass_state& s) {
     p.delay = s.previous_delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
-    s.written = joined(s.written, write_picture(tools(r, &r.rebuild().spool), p));
+    s.written = joined(s.written, write_picture(tools(r, &r.rebuild().spool), p).drawn);
 }
 
 // The last frame of a backward range is painted: its picture goes out,

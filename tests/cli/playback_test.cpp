@@ -252,6 +252,17 @@ TEST_F(playback, selections_copy_what_they_can) {
         EXPECT_EQ(copied.width, in.frames[k].width);
     }
     EXPECT_EQ(out.frames.size(), 4u);  // frame 1 rebuilt, a clear frame for its disposal, 2 and 3 copied
+    // Sprites that each put back what was under them, on an empty screen:
+    // the rebuilt first frame puts it back too, and the rest are copied.
+    gif_builder g;
+    g.header(12, 8, testgif::palette(4, 95));
+    for (int k = 0; k < 5; ++k) g.gce(control(3 + k, 3)).image(at(picture(3, 3, 4, 96 + k), 2 * k, k));
+    files["sprites.gif"] = g.trailer().data();
+    testgif::write_file(dir + "/sprites.gif", files["sprites.gif"]);
+    out = join("--keep-delays sprites.gif '#2-'");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(testgif::compare(expected({"sprites.gif"}, {}, {}, {{2, 3, 4}}), testgif::play(out)), "");
+    EXPECT_EQ(out.frames.size(), 3u);
     ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
     ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
     EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));

@@ -147,6 +147,7 @@ struct frame_plan {
     std::size_t first, count;  // its colours' numbers
     bool transparent;
     int delay;
+    int disposal;
 };
 
 int bits_for(std::size_t entries) {
@@ -163,7 +164,7 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
     std::size_t entries = f.count + (f.transparent ? 1 : 0);
     int bits = bits_for(std::max<std::size_t>(entries, 2));
     std::memcpy(head, frame_control_template, frame_control_size);
-    head[frame_control_packed] = static_cast<std::uint8_t>(disposal_keep << control_disposal_shift | (f.transparent ? control_transparent : 0));
+    head[frame_control_packed] = static_cast<std::uint8_t>(f.disposal << control_disposal_shift | (f.transparent ? control_transparent : 0));
     put_u16(head + frame_control_delay, f.delay);
     head[frame_control_index] = static_cast<std::uint8_t>(f.transparent ? f.count : 0);
     placed = {static_cast<int>(std::min<std::int64_t>(f.b.x0 + p.left_offset, max_position)),
@@ -223,7 +224,7 @@ box moved(const rebuilt_picture& p, const box& b) {
 
 }  // namespace
 
-box write_picture(const rebuild_tools& t, const rebuilt_picture& p) {
+picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p) {
     drawing d{p, clear_box(p)};
     std::uint64_t item = t.spool ? output_position(*t.spool) : 0;
     if (!t.spool && !d.clear.empty()) canvas_clear(t.canvas, moved(p, d.clear));
@@ -240,8 +241,9 @@ box write_picture(const rebuild_tools& t, const rebuilt_picture& p) {
         f.transparent = g.transparent;
         int rest = p.delay - shortest_shown_delay * static_cast<int>(frames - 1);
         f.delay = k + 1 < frames ? shortest_shown_delay : (rest >= shortest_shown_delay ? rest : p.delay);
+        f.disposal = p.restore && frames == 1 ? disposal_restore : disposal_keep;
         write_frame(t, d, f);
     }
     if (t.spool) spool_item_end(*t.spool, item, d.clear.empty() ? box{} : moved(p, d.clear), frames);
-    return b;
+    return {b, p.restore && frames == 1};
 }

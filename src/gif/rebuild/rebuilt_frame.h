@@ -23,6 +23,7 @@ struct rebuilt_picture {
     const picture_view* under = nullptr;   // exactly what it shows there, where that is known
     box owed;              // a part of the region to clear all the same
     int delay = 0;         // the picture's time, hundredths of a second
+    bool restore = false;  // the picture goes again after its time (disposal 3), where one frame draws it
     int left_offset = 0, top_offset = 0;  // where the file's screen lies on the output's canvas
 };
 
@@ -36,6 +37,10 @@ struct rebuild_tools {
     output_stream* spool = nullptr;
 };
 
-// Writes the frames; the last one keeps its picture (disposal 1). Returns
-// the part of the screen they draw.
-box write_picture(const rebuild_tools& t, const rebuilt_picture& p);
+// Writes the frames; the last one keeps its picture (disposal 1), or with
+// `restore` puts back what was under it where it is the only one.
+struct picture_written {
+    box drawn;      // the part of the screen the frames draw
+    bool restores;  // the frame is disposed of by putting back what was under it
+};
+picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p);

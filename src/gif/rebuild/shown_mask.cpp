@@ -5,8 +5,13 @@ void mask_from_canvas(shown_mask& m, const file_canvas& c) {
     m.outside = false;
     std::size_t n = c.pixels.size();
     m.bits.assign((n + 63) / 64, 0);
+    bool any = false;
     for (std::size_t i = 0; i < n; ++i)
-        if (c.pixels[i]) m.bits[i / 64] |= std::uint64_t{1} << (i % 64);
+        if (c.pixels[i]) {
+            m.bits[i / 64] |= std::uint64_t{1} << (i % 64);
+            any = true;
+        }
+    if (!any) m = shown_mask{};  // nothing drawn anywhere
 }
 
 void mask_unknown(shown_mask& m) {
