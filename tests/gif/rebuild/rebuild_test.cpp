@@ -1,0 +1,139 @@
+// The pieces that rebuild frames: the file's canvas, which grows only as
+// far as its budget lets and puts back what a restoring frame covered, and
+// the writer of pictures, whose frames, played by the test player over
+// giflib's decoding, show exactly the picture, drawn over what the output
+// showed before.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "gif/canvas.h"
+#include "gif/layout.h"
+#include "gif/output.h"
+#include "gif/rebuild/colour_ids.h"
+#include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/rebuilt_frame.h"
+#include "gif_decode.h"
+#include "gif_play.h"
+
+namespace {
+
+using testgif::bytes;
+
+TEST(file_canvas, grows_within_its_budget_and_keeps_its_pixels) {
+    auto c = std::make_unique<file_canvas>();
+    file_canvas_open(*c, 65535, 65535);
+    ASSERT_TRUE(file_canvas_hold(*c, {10, 10, 20, 11}, {10, 10, 20, 30}));
+    EXPECT_EQ(c->held.y1, 30);  // grown to the frame at once: it is small
+    *pixel_ref(*c, 12, 10) = opaque_pixel | 7;
+    // A far pixel would make the canvas vast: refused, the rest kept.
+    EXPECT_FALSE(file_canvas_hold(*c, {65000, 65000, 65001, 65001}, {65000, 65000, 65001, 65001}));
+    EXPECT_TRUE(c->short_of_room);
+    ASSERT_TRUE(file_canvas_hold(*c, {0, 0, 1, 1}, {0, 0, 1, 1}));
+    EXPECT_EQ(view_pixel(view_of(*c), 12, 10), opaque_pixel | 7);
+    EXPECT_LE(c->pixels.size(), std::size_t{4} << 20);
+    // Once its data has given many pixels, a canvas may grow as far.
+    c->drawn_pixels = 3u << 20;
+    EXPECT_TRUE(file_canvas_hold(*c, {0, 0, 4096, 4096}, {0, 0, 4096, 4096}));
+}
+
+TEST(file_canvas, restores_what_a_frame_covered_even_where_it_grew) {
+    auto c = std::make_unique<file_canvas>();
+    file_canvas_open(*c, 8, 8);
+    ASSERT_TRUE(file_canvas_hold(*c, {0, 0, 4, 4}, {0, 0, 4, 4}));
+    *pixel_ref(*c, 1, 1) = opaque_pixel | 1;
+    const box rect{0, 0, 8, 8};
+    file_canvas_save(*c, rect);
+    ASSERT_TRUE(file_canvas_hold(*c, {0, 0, 8, 8}, rect));  // the frame draws beyond what was held
+    for (std::int64_t y = 0; y < 8; ++y)
+        for (std::int64_t x = 0; x < 8; ++x) *pixel_ref(*c, x, y) = opaque_pixel | 2;
+    file_canvas_dispose(*c, rect, layout::disposal_restore);
+    for (std::int64_t y = 0; y < 8; ++y)
+        for (std::int64_t x = 0; x < 8; ++x)
+            EXPECT_EQ(view_pixel(view_of(*c), x, y), x == 1 && y == 1 ? opaque_pixel | 1 : 0u) << x << "," << y;
+    file_canvas_dispose(*c, {0, 0, 2, 2}, layout::disposal_clear);
+    EXPECT_EQ(view_pixel(view_of(*c), 1, 1), 0u);
+}
+
+// A picture of w x h pixels that takes every one of `colours` colours
+// (w x h >= colours), with transparent holes at every 11th pixel where asked.
+std::vector<std::uint32_t> picture_of(int w, int h, int colours, bool holes) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < px.size(); ++i)
+        px[i] = holes && i % 11 == 0 ? 0 : opaque_pixel | static_cast<std::uint32_t>((i % colours) * 40503u);
+    return px;
+}
+
+testgif::snapshot snapshot_of(const std::vector<std::uint32_t>& px, int w, int h) { return {w, h, px}; }
+
+struct writer {
+    std::vector<std::uint8_t> data;
+    std::unique_ptr<output_stream> out = std::make_unique<output_stream>();
+    std::unique_ptr<lzw_encoder> encoder = std::make_unique<lzw_encoder>();
+    std::unique_ptr<colour_ids> ids = std::make_unique<colour_ids>();
+    canvas_state canvas;
+
+    writer(int w, int h) {
+        output_to_memory(*out, data);
+        // Header without a global table: the frames bring their own.
+        std::uint8_t head[13] = {'G', 'I', 'F', '8', '9', 'a'};
+        layout::put_u16(head + 6, w);
+        layout::put_u16(head + 8, h);
+        write_out(*out, head, sizeof head);
+        canvas_open(canvas, *out, false, w, h, 6);
+    }
+    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *ids}, p); }
+    testgif::timeline play(testgif::decoded& d) {
+        write_out(*out, &layout::trailer, 1);
+        close_output(*out);
+        d = testgif::decode_gif(data);
+        EXPECT_TRUE(d.ok) << d.error;
+        return testgif::play(d);
+    }
+};
+
+TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
+    struct {
+        const char* name;
+        int colours;
+        bool holes;
+        std::size_t frames;  // that draw the first picture: 255 colours each beside a transparent index
+    } cases[] = {
+        {"few colours", 12, false, 1},
+        {"transparent holes", 12, true, 1},
+        {"256 colours", 256, false, 1},
+        {"256 colours with holes", 256, true, 2},
+        {"700 colours", 700, true, 3},
+    };
+    const int w = 40, h = 30;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint32_t> first = picture_of(w, h, c.colours, c.holes), second = first;
+        // The second differs in a corner, transparent in places where the first is not.
+        for (int y = 20; y < 30; ++y)
+            for (int x = 25; x < 40; ++x) second[static_cast<std::size_t>(y) * w + x] = (x + y) % 3 ? opaque_pixel | 0x123456u : 0;
+        picture_view a{{0, 0, w, h}, first.data()}, b{{0, 0, w, h}, second.data()};
+        writer out(w, h);
+        rebuilt_picture p;
+        p.pic = a;
+        p.region = {0, 0, w, h};
+        p.delay = 30;
+        out.write(p);
+        p.pic = b;
+        p.under = &a;  // the second is drawn over the first, known exactly
+        out.write(p);
+        testgif::decoded d;
+        testgif::timeline t = testgif::merge_repeats(out.play(d));
+        ASSERT_EQ(t.size(), c.frames + 1);
+        EXPECT_EQ(t[c.frames - 1].pic, snapshot_of(first, w, h));
+        EXPECT_EQ(t.back().pic, snapshot_of(second, w, h));
+        EXPECT_EQ(t.back().time, 30);
+        int first_time = 0;
+        for (std::size_t i = 0; i < c.frames; ++i) first_time += t[i].time;
+        EXPECT_EQ(first_time, 30);  // the clear frame's 2 hundredths taken from it, shown the same
+        const testgif::frame& last = d.frames.back();
+        EXPECT_LE(last.width * last.height, 15 * 10);  // only the corner that differs
+    }
+}
+
+}  // namespace
