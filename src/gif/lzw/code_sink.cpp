@@ -1,10 +1,5 @@
 #include "gif/lzw/code_sink.h"
 
-void code_sink::put_byte(std::uint8_t b) {
-    block[1 + fill++] = b;
-    if (fill == layout::max_sub_block) end_block();
-}
-
 void code_sink::end_block() {
     if (fill == 0) return;
     bytes += 1 + fill;
@@ -13,11 +8,6 @@ void code_sink::end_block() {
         to.write(to.context, block, 1 + fill);
     }
     fill = 0;
-}
-
-void code_sink::put(unsigned code, int width) {
-    acc |= code << bits;
-    for (bits += width; bits >= 8; bits -= 8, acc >>= 8) put_byte(static_cast<std::uint8_t>(acc));
 }
 
 void code_sink::finish() {

@@ -24,11 +24,17 @@ struct code_sink {
     std::size_t fill = 0;
 
     bool counting() const { return to.write == nullptr; }
-    void put(unsigned code, int width);
+    void put(unsigned code, int width) {
+        acc |= code << bits;
+        for (bits += width; bits >= 8; bits -= 8, acc >>= 8) put_byte(static_cast<std::uint8_t>(acc));
+    }
     // Writes the last bits and the last sub-block (not the terminator).
     void finish();
 
 private:
-    void put_byte(std::uint8_t b);
+    void put_byte(std::uint8_t b) {
+        block[1 + fill++] = b;
+        if (fill == layout::max_sub_block) end_block();
+    }
     void end_block();
 };

@@ -15,16 +15,27 @@ using namespace layout;
 
 constexpr int shortest_shown_delay = 2;  // shorter ones viewers show as 10
 
-// One row of a picture view: its pixels from x0 to x1, transparent beyond.
-struct view_row {
-    const std::uint32_t* px = nullptr;
-    std::int64_t x0 = 0, x1 = 0;
-    std::uint32_t at(std::int64_t x) const { return x >= x0 && x < x1 ? px[x - x0] : 0; }
-};
+// The pixels of row y of a view from x0 to x1 into `row`, transparent
+// beyond the view.
+void copy_row(const picture_view& v, std::int64_t y, std::int64_t x0, std::int64_t x1, std::uint32_t* row) {
+    std::int64_t from = std::max(x0, v.area.x0), to = std::min(x1, v.area.x1);
+    if (y < v.area.y0 || y >= v.area.y1 || from >= to) {
+        std::fill(row, row + (x1 - x0), 0u);
+        return;
+    }
+    std::fill(row, row + (from - x0), 0u);
+    const std::uint32_t* px = v.pixels + (y - v.area.y0) * (v.area.x1 - v.area.x0) + (from - v.area.x0);
+    std::copy(px, px + (to - from), row + (from - x0));
+    std::fill(row + (to - x0), row + (x1 - x0), 0u);
+}
 
-view_row row_of(const picture_view& v, std::int64_t y) {
-    if (y < v.area.y0 || y >= v.area.y1) return {};
-    return {v.pixels + (y - v.area.y0) * (v.area.x1 - v.area.x0), v.area.x0, v.area.x1};
+// Leaves (0) the pixels of a row that the output shows already, but not
+// those from keep0 to keep1, which a clear frame empties first.
+void leave_shown(std::uint32_t* row, const std::uint32_t* under, std::size_t n, std::size_t keep0, std::size_t keep1) {
+    for (std::size_t i = 0; i < keep0; ++i)
+        if (row[i] == under[i]) row[i] = 0;
+    for (std::size_t i = keep1; i < n; ++i)
+        if (row[i] == under[i]) row[i] = 0;
 }
 
 // A picture as it is to be drawn: its pixels in the region, what the
@@ -34,19 +45,25 @@ struct drawing {
     const rebuilt_picture& p;
     box clear;
 
-    // Calls f(x, y, colour) for each pixel of b, the colour the frames draw
-    // there or 0 where they leave it: where the output shows the same
-    // colour already, it is left, but not within the clear box.
+    // Calls f(y, colours) for each row of b, with the colours the frames
+    // draw from b.x0 to b.x1, 0 where they leave the pixel: where the
+    // output shows the same colour already, it is left, but not within
+    // the clear box.
     template <typename F>
-    void each_drawn(const box& b, F f) const {
+    void each_row(const box& b, F f) const {
+        if (b.empty()) return;
+        std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
+        std::vector<std::uint32_t> row(n), under(p.under ? n : 0);
         for (std::int64_t y = b.y0; y < b.y1; ++y) {
-            view_row pic = row_of(p.pic, y), under = p.under ? row_of(*p.under, y) : view_row{};
-            bool clear_row = y >= clear.y0 && y < clear.y1;
-            for (std::int64_t x = b.x0; x < b.x1; ++x) {
-                std::uint32_t px = pic.at(x);
-                if (px && px == under.at(x) && !(clear_row && x >= clear.x0 && x < clear.x1)) px = 0;
-                f(x, y, px);
+            copy_row(p.pic, y, b.x0, b.x1, row.data());
+            if (p.under) {
+                copy_row(*p.under, y, b.x0, b.x1, under.data());
+                bool clear_row = y >= clear.y0 && y < clear.y1;
+                std::int64_t keep0 = clear_row ? std::clamp(clear.x0, b.x0, b.x1) - b.x0 : 0;
+                std::int64_t keep1 = clear_row ? std::clamp(clear.x1, b.x0, b.x1) - b.x0 : 0;
+                leave_shown(row.data(), under.data(), n, static_cast<std::size_t>(keep0), static_cast<std::size_t>(keep1));
             }
+            f(y, row.data());
         }
     }
 };
@@ -75,13 +92,16 @@ box clear_box(const rebuilt_picture& p) {
     if (p.shown && !p.under && p.shown->outside && !p.shown->at.contains(p.region)) clear = joined(clear, p.region);
     if (!p.under && (!p.shown || mask_blank(*p.shown))) return clear;  // the output shows nothing there
     box_builder out;
+    std::size_t n = static_cast<std::size_t>(live.x1 - live.x0);
+    std::vector<std::uint32_t> pic(n), under(n);
     for (std::int64_t y = live.y0; y < live.y1; ++y) {
-        view_row pic = row_of(p.pic, y), under = p.under ? row_of(*p.under, y) : view_row{};
+        copy_row(p.pic, y, live.x0, live.x1, pic.data());
+        if (p.under) copy_row(*p.under, y, live.x0, live.x1, under.data());
         std::int64_t first = live.x1, last = live.x0;
-        for (std::int64_t x = live.x0; x < live.x1; ++x) {
-            if (pic.at(x)) continue;
-            bool shown = p.under ? under.at(x) != 0 : p.shown && mask_drawn(*p.shown, x, y);
-            if (!shown) continue;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (pic[i]) continue;
+            std::int64_t x = live.x0 + static_cast<std::int64_t>(i);
+            if (p.under ? under[i] == 0 : !mask_drawn(*p.shown, x, y)) continue;
             first = std::min(first, x);
             last = x + 1;
         }
@@ -92,20 +112,14 @@ box clear_box(const rebuilt_picture& p) {
 
 box drawn_box(const drawing& d) {
     box_builder out;
-    std::int64_t row = -1, first = 0, last = 0;
-    d.each_drawn(live_part(d.p), [&](std::int64_t x, std::int64_t y, std::uint32_t px) {
-        if (y != row) {
-            out.add_run(row, first, last);
-            row = y;
-            first = INT64_MAX;
-            last = INT64_MIN;
-        }
-        if (px) {
-            first = std::min(first, x);
-            last = x + 1;
-        }
+    box live = live_part(d.p);
+    std::int64_t n = live.x1 - live.x0;
+    d.each_row(live, [&](std::int64_t y, const std::uint32_t* px) {
+        std::int64_t first = 0, last = n;
+        while (first < n && !px[first]) ++first;
+        while (last > first && !px[last - 1]) --last;
+        out.add_run(y, live.x0 + first, live.x0 + last);
     });
-    out.add_run(row, first, last);
     return out.b;
 }
 
@@ -120,11 +134,15 @@ struct colour_groups {
 colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box& b) {
     colour_ids_clear(t.ids);
     colour_groups g;
-    d.each_drawn(b, [&](std::int64_t, std::int64_t, std::uint32_t px) {
-        if (px)
-            colour_id(t.ids, px);
-        else
-            g.transparent = true;
+    std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
+    d.each_row(b, [&](std::int64_t, const std::uint32_t* px) {
+        std::uint32_t last = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!px[i])
+                g.transparent = true;
+            else if (px[i] != last)
+                colour_id(t.ids, last = px[i]);
+        }
     });
     g.colours = t.ids.colours.size();
     if (g.colours > 256) g.transparent = true;
@@ -136,8 +154,12 @@ colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box
 box group_box(const rebuild_tools& t, const drawing& d, const box& b, const colour_groups& g, std::size_t k) {
     if (g.frames() == 1) return b;
     box out;
-    d.each_drawn(b, [&](std::int64_t x, std::int64_t y, std::uint32_t px) {
-        if (px && colour_id(t.ids, px) / g.per_frame == k) out = joined(out, box{x, y, x + 1, y + 1});
+    std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
+    d.each_row(b, [&](std::int64_t y, const std::uint32_t* px) {
+        for (std::size_t i = 0; i < n; ++i) {
+            std::int64_t x = b.x0 + static_cast<std::int64_t>(i);
+            if (px[i] && colour_id(t.ids, px[i]) / g.per_frame == k) out = joined(out, box{x, y, x + 1, y + 1});
+        }
     });
     return out;
 }
@@ -188,13 +210,21 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
 void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, output_stream& out, int code_size) {
     code_sink sink = sink_to(out);
     encoder_start(t.encoder, code_size, sink);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(f.b.x1 - f.b.x0));
+    std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
+    std::vector<std::uint8_t> row(n);
     const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
-    d.each_drawn(f.b, [&](std::int64_t x, std::int64_t, std::uint32_t px) {
-        std::uint32_t id = px ? colour_id(t.ids, px) : 0;
-        bool mine = px && id >= f.first && id < f.first + f.count;
-        row[static_cast<std::size_t>(x - f.b.x0)] = mine ? static_cast<std::uint8_t>(id - f.first) : left_alone;
-        if (x + 1 == f.b.x1) encoder_take(t.encoder, row.data(), row.size());
+    d.each_row(f.b, [&](std::int64_t, const std::uint32_t* px) {
+        std::uint32_t last = 0;
+        std::uint8_t index = left_alone;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (px[i] != last) {  // neighbours are often alike
+                last = px[i];
+                std::uint32_t id = last ? colour_id(t.ids, last) - static_cast<std::uint32_t>(f.first) : UINT32_MAX;
+                index = id < f.count ? static_cast<std::uint8_t>(id) : left_alone;
+            }
+            row[i] = index;
+        }
+        encoder_take(t.encoder, row.data(), n);
     });
     encoder_finish(t.encoder);
     write_out(out, &block_terminator, 1);
