@@ -50,7 +50,12 @@ void warn_of_options_taken_as_names(const std::vector<reeljoin::input>& inputs) 
 int main(int argc, char** argv) {
     command_line cl = parse_options(argc, argv);
     bool terminal = cl.output == "-" && isatty(STDOUT_FILENO);
-    int output_fd = cl.output == "-" || names_standard_output(cl.output) ? take_standard_output() : -1;
+    bool to_standard_output = cl.output == "-" || names_standard_output(cl.output);
+    int output_fd = to_standard_output ? take_standard_output() : -1;
+    if (to_standard_output && output_fd < 0) {  // else the join would make a file of that name
+        std::printf("Unable to open output file: %s\n", cl.output.c_str());
+        return 1;
+    }
     if (!cl.unknown.empty()) {
         std::printf("Unknown option: %s\n", cl.unknown.c_str());
         return 1;

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the npm package and the page, and tests both against the native
+# program with Node's test runner: join() and the reeljoin command on
+# Node, and the page in Debian's Chromium, headless, driven by
+# puppeteer-core (pinned in web/test/package-lock.json; it downloads no
+# browser). A screenshot of the page after a join is left in
+# build-web/screenshots/page.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/build-web.sh
+bash scripts/install-deps.sh chromium
+export REELJOIN_NATIVE=${REELJOIN_NATIVE:-build-tests/reeljoin}
+if [ ! -x "$REELJOIN_NATIVE" ]; then
+    bash scripts/install-deps.sh g++ cmake make
+    cmake -S . -B build-tests -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build build-tests -j"$(nproc)" --target reeljoin
+fi
+(cd web/test && npm ci --no-audit --no-fund --loglevel=error)
+node --test web/test/
