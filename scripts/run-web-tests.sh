@@ -9,6 +9,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/build-web.sh
+# The vector scan of the WebAssembly build, against the code-by-code one.
+NODE_PATH=/usr/share/nodejs:/usr/lib/nodejs em++ -O2 -msimd128 -std=c++17 -Isrc -Iinclude tests/web/scan_check.cpp \
+    src/gif/lzw/code_scan.cpp src/gif/lzw/code_scan_avx2.cpp src/gif/lzw/code_scan_simd128.cpp \
+    -sWASM_ASYNC_COMPILATION=0 -o build-web/scan_check.cjs
 bash scripts/install-deps.sh chromium
 export REELJOIN_NATIVE=${REELJOIN_NATIVE:-build-tests/reeljoin}
 if [ ! -x "$REELJOIN_NATIVE" ]; then

@@ -48,47 +48,67 @@ struct frame_range {
 bool parse_selection(const std::string& text, frame_range& range);
 std::string selection_text(const frame_range& range);  // "#A-B" and the like
 
-// An input: a file by its path ("-" is standard input), or bytes held in
-// memory with a name for the messages; with selections, the frames they
-// select in their order, else all of its frames.
+// Copies n bytes of an input, from offset `at` on, into `into`; returns
+// false where it cannot (the input then ends there).
+using byte_reader = std::function<bool(std::uint64_t at, std::uint8_t* into, std::size_t n)>;
+
+// An input: a file by its path ("-" is standard input), bytes held in
+// memory, or `size` bytes that a reader gives on demand, a block at a time
+// (so that they need not all be in memory at once), with a name for the
+// messages; with selections, the frames they select in their order, else
+// all of its frames.
 class input {
 public:
     static input file(std::string path);
     static input bytes(std::vector<std::uint8_t> data, std::string name);
+    static input reader(std::uint64_t size, byte_reader read, std::string name);
     input& select(const frame_range& range);
 
     const std::string& name() const { return name_; }
-    bool in_memory() const { return data_ != nullptr; }
-    const std::vector<std::uint8_t>& data() const;  // empty for a file
+    bool is_file() const { return bytes_ == nullptr; }
+    bool in_memory() const;
+    const std::vector<std::uint8_t>& data() const;  // empty but for bytes in memory
+    std::uint64_t size() const;                     // 0 for a file
+    const byte_reader* read() const;                // null but for a reader
     const std::vector<frame_range>& selection() const;  // empty: every frame
 
 private:
+    struct held;  // the bytes, or their reader
     std::string name_;
-    std::shared_ptr<const std::vector<std::uint8_t>> data_;  // small where a list names 100,000 files
+    std::shared_ptr<const held> bytes_;  // small where a list names 100,000 files
     std::shared_ptr<std::vector<frame_range>> selection_;
 };
 
+// Takes the next n bytes of a join's output; returns false where it cannot
+// (the join then fails as a full disk fails it).
+using byte_writer = std::function<bool(const std::uint8_t* bytes, std::size_t n)>;
+
 // Where the join goes: a file by its path, replaced whole only once the
 // join has succeeded (a new file beside it, renamed over it; a link keeps
-// its link, a device or pipe is written directly); bytes in memory; or a
-// descriptor open for writing, which the join closes.
+// its link, a device or pipe is written directly); bytes in memory; a
+// descriptor open for writing, which the join closes; or a writer that
+// takes the bytes in order as they are final, in blocks, as a pipe takes
+// them (so that the join need not be held in memory whole).
 class output {
 public:
     static output file(std::string path);
     static output bytes(std::vector<std::uint8_t>& into);
     static output descriptor(int fd, std::string name = "-");
+    static output writer(byte_writer take, std::string name = "");
 
-    enum class kind { file, bytes, descriptor };
+    enum class kind { file, bytes, descriptor, writer };
     kind what() const { return kind_; }
     const std::string& name() const { return name_; }
     std::vector<std::uint8_t>* into() const { return into_; }
     int fd() const { return fd_; }
+    const byte_writer* take() const { return take_.get(); }
 
 private:
     kind kind_ = kind::file;
     std::string name_;
     std::vector<std::uint8_t>* into_ = nullptr;
     int fd_ = -1;
+    std::shared_ptr<const byte_writer> take_;
 };
 
 // Why a join wrote nothing, where it did not.

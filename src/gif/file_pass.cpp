@@ -201,13 +201,12 @@ void bind_canvas(join_run& r) {
 // Where an input is read from, each time it is opened.
 struct input_source {
     const char* path;  // null: the bytes
-    const std::uint8_t* bytes;
-    std::size_t size;
+    byte_source bytes;
 };
 
 int open_source(join_run& r, const input_source& src) {
     if (src.path) return open_input(r.in, src.path);
-    open_memory_input(r.in, src.bytes, src.size);
+    open_source_input(r.in, src.bytes);
     return 1;
 }
 
@@ -260,7 +259,7 @@ int read_selected(join_run& r, int role, const input_source& src, const char* na
 
 int gif_read(join_run& r, int role, const char* path, const std::vector<selection_range>* select) {
     bind_canvas(r);
-    if (select && !select->empty()) return read_selected(r, role, {path, nullptr, 0}, path, *select);
+    if (select && !select->empty()) return read_selected(r, role, {path, {}}, path, *select);
     if (!open_input(r.in, path)) {
         run_message(r, ("Unable to open GIF file: " + std::string(path)).c_str());
         return 0;
@@ -268,10 +267,10 @@ int gif_read(join_run& r, int role, const char* path, const std::vector<selectio
     return read_open_input(r, role, path);
 }
 
-int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size,
+int gif_read_source(join_run& r, int role, const char* name, const byte_source& source,
                     const std::vector<selection_range>* select) {
     bind_canvas(r);
-    if (select && !select->empty()) return read_selected(r, role, {nullptr, bytes, size}, name, *select);
-    open_memory_input(r.in, bytes, size);
+    if (select && !select->empty()) return read_selected(r, role, {nullptr, source}, name, *select);
+    open_source_input(r.in, source);
     return read_open_input(r, role, name);
 }

@@ -38,6 +38,7 @@ struct join_settings {
 };
 
 struct join_run;
+struct byte_source;
 
 // Reads one input file and writes its contribution to the run's output:
 // every frame, or those a selection takes. Returns 1 when the file was
@@ -45,7 +46,7 @@ struct join_run;
 // block), 0 when it cannot be opened or is not a GIF.
 int gif_read(join_run& r, int role, const char* path, const std::vector<selection_range>* select = nullptr);
 
-// The same for an input of `size` bytes held in memory, named `name` in
-// the run's messages.
-int gif_read_memory(join_run& r, int role, const char* name, const std::uint8_t* bytes, std::size_t size,
+// The same for an input that is no file (held in memory, or read on
+// demand), named `name` in the run's messages.
+int gif_read_source(join_run& r, int role, const char* name, const byte_source& source,
                     const std::vector<selection_range>* select = nullptr);

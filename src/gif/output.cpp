@@ -23,6 +23,11 @@ void write_all(output_stream& o, const std::uint8_t* p, std::size_t n, off_t at 
         ++o.writes;
         return;
     }
+    if (o.sink.take) {
+        if (!o.failed && n && !o.sink.take(o.sink.context, p, n)) o.failed = true;
+        ++o.writes;
+        return;
+    }
     while (n > 0 && !o.failed) {
         ssize_t done = at < 0 ? ::write(o.fd, p, n) : ::pwrite(o.fd, p, n, at);
         ++o.writes;
@@ -47,9 +52,17 @@ void output_to_memory(output_stream& o, std::vector<std::uint8_t>& bytes) {
     o.held = false;
 }
 
+void output_to_sink(output_stream& o, const byte_sink& sink) {
+    output_to(o, -1);
+    o.sink = sink;
+    o.regular = false;
+    o.held = true;
+}
+
 void output_to(output_stream& o, int fd) {
     o.fd = fd;
     o.memory = nullptr;
+    o.sink = byte_sink{};
     struct stat st;
     bool known = ::fstat(fd, &st) == 0;
     // Positions are offsets from the start of a regular file: one that
@@ -75,9 +88,15 @@ namespace {
 
 bool spooled(output_stream& o) { return o.spool.start < o.spool.end; }
 
+bool send_out(void* stream, const std::uint8_t* p, std::size_t n) {
+    output_stream& o = *static_cast<output_stream*>(stream);
+    write_all(o, p, n);
+    return !o.failed;
+}
+
 // Sends the spooled bytes before `to`; a failure marks the stream failed.
 void send_spooled(output_stream& o, std::uint64_t to) {
-    if (spooled(o) && !o.failed && !spool_send(o.spool, to, o.fd)) o.failed = true;
+    if (spooled(o) && !o.failed && !spool_send(o.spool, to, send_out, &o)) o.failed = true;
 }
 
 // Empties the buffer of a held output: the released bytes go to the file,
@@ -231,8 +250,9 @@ int close_output(output_stream& o) {
     else
         flush_output(o);
     int ok = !o.failed;
-    if (!o.memory && ::close(o.fd) != 0) ok = 0;
+    if (!o.memory && !o.sink.take && ::close(o.fd) != 0) ok = 0;
     o.memory = nullptr;
+    o.sink = byte_sink{};
     o.fd = -1;
     spool_close(o.spool);
     return ok;

@@ -16,6 +16,13 @@
 
 constexpr std::size_t output_buffer_size = 256 * 1024;
 
+// Where an output that is no file hands its bytes, in order, as they go
+// out: take returns false where it cannot take them.
+struct byte_sink {
+    bool (*take)(void* context, const std::uint8_t* p, std::size_t n) = nullptr;
+    void* context = nullptr;
+};
+
 struct output_stream {
     int fd = -1;
     bool regular = false;       // a regular file: bytes already written can be rewritten
@@ -25,6 +32,7 @@ struct output_stream {
     std::uint64_t released = 0; // held output: the bytes before this may go out
     output_spool spool;         // held output: bytes out of the buffer not yet sent
     std::vector<std::uint8_t>* memory = nullptr;  // an output in memory, written there instead of fd
+    byte_sink sink;             // or one handed out as it goes, as a pipe is written
     std::uint64_t writes = 0;   // write calls made for them
     std::size_t fill = 0;       // bytes waiting in buf
     std::uint8_t buf[output_buffer_size];
@@ -36,6 +44,10 @@ void output_to(output_stream& o, int fd);
 // Writes into `bytes`, emptied first, which must stay until the stream is
 // closed.
 void output_to_memory(output_stream& o, std::vector<std::uint8_t>& bytes);
+
+// Hands the bytes to `sink` as they go out, held back as for a pipe while
+// they may still change.
+void output_to_sink(output_stream& o, const byte_sink& sink);
 
 // Appends n bytes.
 void write_out(output_stream& o, const std::uint8_t* p, std::size_t n);

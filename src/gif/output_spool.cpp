@@ -44,17 +44,6 @@ int write_all_at(int fd, const std::uint8_t* p, std::size_t n, std::uint64_t at)
     return 1;
 }
 
-int write_all(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t done = ::write(fd, p, n);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return 0;
-        p += done;
-        n -= static_cast<std::size_t>(done);
-    }
-    return 1;
-}
-
 }  // namespace
 
 int spool_ready(output_spool& s) {
@@ -92,12 +81,13 @@ int spool_cut(output_spool& s, std::uint64_t at) {
     return 1;
 }
 
-int spool_send(output_spool& s, std::uint64_t to, int fd) {
+int spool_send(output_spool& s, std::uint64_t to, bool (*send)(void* context, const std::uint8_t* p, std::size_t n),
+               void* context) {
     std::uint8_t chunk[64 * 1024];
     to = to < s.end ? to : s.end;
     while (s.start < to) {
         std::size_t n = static_cast<std::size_t>(to - s.start < sizeof chunk ? to - s.start : sizeof chunk);
-        if (!spool_read_at(s, s.start, chunk, n) || !write_all(fd, chunk, n)) return 0;
+        if (!spool_read_at(s, s.start, chunk, n) || !send(context, chunk, n)) return 0;
         s.start += n;
     }
     if (s.start == s.end && s.end != s.base) {

@@ -33,8 +33,10 @@ int spool_read_at(const output_spool& s, std::uint64_t at, std::uint8_t* p, std:
 // Takes back the bytes from output position at on.
 int spool_cut(output_spool& s, std::uint64_t at);
 
-// Sends the bytes before output position `to` to descriptor fd and drops
-// them; the file is emptied once all are gone. Returns 1 when all were sent.
-int spool_send(output_spool& s, std::uint64_t to, int fd);
+// Sends the bytes before output position `to` through `send`, a chunk at
+// a time, and drops them; the file is emptied once all are gone. Returns 1
+// when all were sent.
+int spool_send(output_spool& s, std::uint64_t to, bool (*send)(void* context, const std::uint8_t* p, std::size_t n),
+               void* context);
 
 void spool_close(output_spool& s);

@@ -17,6 +17,10 @@ constexpr std::size_t first_image_window = 64 * 1024;
 // does not lie whole among them.
 bool first_image_extent(const std::uint8_t* p, std::size_t n, int& right, int& bottom);
 
+// The most bytes of a file's start that its screen and first image are read from.
+constexpr std::size_t screen_read_most = layout::signature_size + layout::version_size + layout::screen_size +
+                                         layout::max_table_entries * layout::entry_size + first_image_window;
+
 struct screen_header {
     int width = 0, height = 0;  // grown to the first image where asked
     std::size_t table_entries = 0;  // entries of its global table, 0 without one

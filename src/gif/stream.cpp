@@ -14,12 +14,15 @@ namespace {
 // Reads what the file gives into the free space after end. Returns 0, or
 // the error that ended the input.
 int read_more(input_stream& in) {
-    if (in.memory) {  // bytes held in memory: copied as a file would give them
-        std::size_t n = std::min(input_block_size - in.end, in.memory_size - in.memory_at);
-        std::memcpy(in.buf + in.end, in.memory + in.memory_at, n);
-        in.memory_at += n;
-        in.end += n;
+    if (in.from_source) {  // bytes that are no file: copied as a file would give them
+        const byte_source& s = in.source;
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(input_block_size - in.end, s.size - in.source_at));
+        bool got = n == 0 || (s.bytes ? (std::memcpy(in.buf + in.end, s.bytes + in.source_at, n), true)
+                                      : s.read(s.context, in.source_at, in.buf + in.end, n));
         ++in.reads;
+        if (!got) n = 0;  // a reader that fails ends the input, as a failed read does
+        in.source_at += n;
+        in.end += n;
         in.at_end = n == 0;
         return 0;
     }
@@ -52,6 +55,7 @@ int open_input(input_stream& in, const char* path) {
     int fd = standard ? ::dup(STDIN_FILENO) : ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return 0;
     in.fd = fd;
+    in.from_source = false;
     in.pos = in.end = 0;
     in.at_end = false;
     in.reads = 0;
@@ -86,11 +90,11 @@ std::size_t read_standard_input_ahead(input_stream& in, std::size_t n) {
 
 void take_standard_input(input_stream& in) { in.stdin_taken = true; }
 
-void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size) {
+void open_source_input(input_stream& in, const byte_source& source) {
     in.fd = -1;
-    in.memory = bytes;
-    in.memory_size = size;
-    in.memory_at = 0;
+    in.source = source;
+    in.from_source = true;
+    in.source_at = 0;
     in.pos = in.end = 0;
     in.at_end = false;
     in.reads = 0;
@@ -98,7 +102,7 @@ void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t 
 }
 
 void close_input(input_stream& in) {
-    in.memory = nullptr;
+    in.from_source = false;
     if (in.fd >= 0) ::close(in.fd);
     in.fd = -1;
     in.pos = in.end = 0;

@@ -13,6 +13,16 @@ constexpr std::size_t input_block_size = 128 * 1024;
 // The input named "-" is standard input, which can be read once: its
 // header may be read before the join, and is then kept for the pass.
 constexpr std::size_t kept_header_capacity = 13 + 3 * 256;
+// Bytes that are not a file: held in memory, or read on demand from
+// whoever holds them (a caller's buffer, a page's file), at any offset.
+struct byte_source {
+    const std::uint8_t* bytes = nullptr;  // all of them, where they are in memory
+    std::uint64_t size = 0;
+    // Else: copies n bytes from offset `at` into p; false where it cannot.
+    bool (*read)(void* context, std::uint64_t at, std::uint8_t* p, std::size_t n) = nullptr;
+    void* context = nullptr;
+};
+
 struct input_stream {
     int fd = -1;
     std::size_t pos = 0, end = 0;
@@ -21,8 +31,9 @@ struct input_stream {
     bool stdin_taken = false;  // standard input was read to its end, or is being read
     std::size_t stdin_kept = 0;  // bytes of its start read ahead, in stdin_header
     std::uint8_t stdin_header[kept_header_capacity];
-    const std::uint8_t* memory = nullptr;  // an input held in memory, read from there
-    std::size_t memory_size = 0, memory_at = 0;
+    byte_source source;  // an input that is no file, read from there
+    bool from_source = false;
+    std::uint64_t source_at = 0;
     std::uint8_t buf[input_block_size];
 };
 
@@ -34,9 +45,15 @@ inline bool names_standard_input(const char* path) { return path[0] == '-' && pa
 // empty). Returns 1 when open.
 int open_input(input_stream& in, const char* path);
 
-// Opens `size` bytes held in memory as the input; they must stay until it is
+// Opens bytes that are no file as the input; they must stay until it is
 // closed.
-void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size);
+void open_source_input(input_stream& in, const byte_source& source);
+inline void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size) {
+    byte_source s;
+    s.bytes = bytes;
+    s.size = size;
+    open_source_input(in, s);
+}
 
 // Reads the first n bytes of standard input ahead, keeping them for the
 // pass that opens it (more than were kept already; n at most

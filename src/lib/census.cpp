@@ -17,6 +17,14 @@ namespace {
 // about this many, when the screens are not all read anyway.
 constexpr std::size_t table_sample = 256;
 
+// The screen of an input that is no file: from its bytes, or from as many
+// as its header and first image can take, where a reader gives them.
+bool read_screen_of(const reeljoin::input& in, int with_table, screen_header& screen, bool grow) {
+    if (in.in_memory()) return read_screen_bytes(in.data().data(), in.data().size(), with_table, screen, grow);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), screen_read_most)));
+    return (*in.read())(0, head.data(), head.size()) && read_screen_bytes(head.data(), head.size(), with_table, screen, grow);
+}
+
 // Whether name exists, with its status in st; with read_header, also the
 // screen in its header, where it is a regular file that reads as a GIF
 // (has_screen). Such a name is opened and examined through its descriptor,
@@ -26,8 +34,8 @@ int look_at(join_run& r, const reeljoin::input& in, bool read_header, struct sta
     int compact_tables = r.settings.compact_tables;
     bool grows = r.settings.fit_canvas;  // a file's size counts its first image
     has_screen = false;
-    if (in.in_memory()) {  // bytes in memory: they exist, and are no file an output could be
-        has_screen = read_header && read_screen_bytes(in.data().data(), in.data().size(), compact_tables, screen, grows);
+    if (!in.is_file()) {  // bytes: they exist, and are no file an output could be
+        has_screen = read_header && read_screen_of(in, compact_tables, screen, grows);
         st.st_dev = 0;
         st.st_ino = 0;
         return 1;
@@ -63,7 +71,7 @@ census take_census(join_run& r, const std::vector<reeljoin::input>& names, int s
         if (!look_at(r, names[i], screens || (compact_tables && i % stride == 0), st, screen, has_screen))
             continue;
         ++c.existing;
-        if (output && !names[i].in_memory() && st.st_dev == output->st_dev && st.st_ino == output->st_ino)
+        if (output && names[i].is_file() && st.st_dev == output->st_dev && st.st_ino == output->st_ino)
             c.output_is_input = 1;
         if (!has_screen) continue;
         c.width = std::max(c.width, screen.width);

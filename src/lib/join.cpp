@@ -22,17 +22,42 @@ input input::file(std::string path) {
     return in;
 }
 
+struct input::held {
+    std::vector<std::uint8_t> data;
+    byte_reader read;  // empty for bytes in memory
+    std::uint64_t size = 0;
+};
+
 input input::bytes(std::vector<std::uint8_t> data, std::string name) {
     input in;
     in.name_ = std::move(name);
-    in.data_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(data));
+    auto h = std::make_shared<held>();
+    h->size = data.size();
+    h->data = std::move(data);
+    in.bytes_ = std::move(h);
     return in;
 }
 
+input input::reader(std::uint64_t size, byte_reader read, std::string name) {
+    input in;
+    in.name_ = std::move(name);
+    auto h = std::make_shared<held>();
+    h->read = std::move(read);
+    h->size = size;
+    in.bytes_ = std::move(h);
+    return in;
+}
+
+bool input::in_memory() const { return bytes_ && !bytes_->read; }
+
 const std::vector<std::uint8_t>& input::data() const {
     static const std::vector<std::uint8_t> none;
-    return data_ ? *data_ : none;
+    return bytes_ ? bytes_->data : none;
 }
+
+std::uint64_t input::size() const { return bytes_ ? bytes_->size : 0; }
+
+const byte_reader* input::read() const { return bytes_ && bytes_->read ? &bytes_->read : nullptr; }
 
 output output::file(std::string path) {
     output o;
@@ -44,6 +69,14 @@ output output::bytes(std::vector<std::uint8_t>& into) {
     output o;
     o.kind_ = kind::bytes;
     o.into_ = &into;
+    return o;
+}
+
+output output::writer(byte_writer take, std::string name) {
+    output o;
+    o.kind_ = kind::writer;
+    o.name_ = std::move(name);
+    o.take_ = std::make_shared<const byte_writer>(std::move(take));
     return o;
 }
 
@@ -105,10 +138,22 @@ std::vector<selection_range> ranges_of(const input& in) {
     return ranges;
 }
 
+bool read_through(void* context, std::uint64_t at, std::uint8_t* p, std::size_t n) {
+    return (*static_cast<const byte_reader*>(context))(at, p, n);
+}
+
 int read_one(join_run& r, int role, const input& in) {
     std::vector<selection_range> ranges = ranges_of(in);
-    if (in.in_memory()) return gif_read_memory(r, role, in.name().c_str(), in.data().data(), in.data().size(), &ranges);
-    return gif_read(r, role, in.name().c_str(), &ranges);
+    if (in.is_file()) return gif_read(r, role, in.name().c_str(), &ranges);
+    byte_source source;
+    source.size = in.size();
+    if (in.in_memory()) {
+        source.bytes = in.data().data();
+    } else {
+        source.read = read_through;
+        source.context = const_cast<byte_reader*>(in.read());
+    }
+    return gif_read_source(r, role, in.name().c_str(), source, &ranges);
 }
 
 // A file that can be read only once (standard input, a pipe) can give
@@ -117,7 +162,7 @@ int read_one(join_run& r, int role, const input& in) {
 const input* unselectable(const std::vector<input>& inputs) {
     struct stat st;
     for (const input& in : inputs) {
-        if (in.in_memory() || in.selection().empty()) continue;
+        if (!in.is_file() || in.selection().empty()) continue;
         std::vector<selection_range> ranges = ranges_of(in);
         if (one_pass(ranges) && !counts_from_end(ranges)) continue;
         if (in.name() == "-" || (stat(in.name().c_str(), &st) == 0 && !S_ISREG(st.st_mode))) return &in;
@@ -146,7 +191,7 @@ int read_inputs(join_run& r, const std::vector<input>& inputs, int existing) {
 
 // What stat says of the output where it exists already.
 bool stat_output(const output& out, struct stat& st) {
-    if (out.what() == output::kind::bytes) return false;
+    if (out.what() == output::kind::bytes || out.what() == output::kind::writer) return false;
     if (out.what() == output::kind::descriptor) return fstat(out.fd(), &st) == 0;
     return stat(out.name().c_str(), &st) == 0;
 }
@@ -161,6 +206,13 @@ int open_output(joining& j, const output& out, output_file& f) {
     }
     if (out.what() == output::kind::descriptor) {
         output_to(j.r.out, out.fd());
+        return 1;
+    }
+    if (out.what() == output::kind::writer) {
+        byte_sink sink;
+        sink.take = [](void* take, const std::uint8_t* p, std::size_t n) { return (*static_cast<const byte_writer*>(take))(p, n); };
+        sink.context = const_cast<byte_writer*>(out.take());
+        output_to_sink(j.r.out, sink);
         return 1;
     }
     if (j.on.opening) j.on.opening();
@@ -207,7 +259,8 @@ report join(const std::vector<input>& inputs, output out, const settings& s, con
     // larger inputs come; centring must know the canvas before the first
     // frame, and a pipe cannot be rewritten, so those read every header
     // first.
-    bool regular = out.what() == output::kind::bytes || !output_exists || S_ISREG(existing_output.st_mode);
+    bool regular = out.what() == output::kind::bytes ||
+                   (out.what() != output::kind::writer && (!output_exists || S_ISREG(existing_output.st_mode)));
     int screens = r.settings.fit_canvas && (r.settings.center_frames || !regular);
     census c = take_census(r, inputs, screens, output_exists ? &existing_output : nullptr);
     if (c.output_is_input)

@@ -1,42 +1,37 @@
 // The library's face for JavaScript, in the WebAssembly build: plain C
-// calls on one join at a time, its inputs placed straight in WebAssembly
-// memory by the caller (one copy, no file system), its output and every
-// message and warning read back when it is done. Each message is also
-// handed to JavaScript as it comes, for a page that shows progress.
+// calls on one join at a time. Its inputs stay with JavaScript, which
+// gives their bytes a block at a time as the join reads them
+// (Module.readInput), and its output goes back to JavaScript in blocks as
+// they are final (Module.takeOutput), so WebAssembly memory stays small
+// whatever the inputs' size. Each message and warning is handed over as it
+// comes (Module.onJoinMessage), for a page that shows progress, and kept
+// for the caller.
+#include <emscripten.h>
+
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "reeljoin/join.h"
 
-#ifdef __EMSCRIPTEN__
-#include <emscripten.h>
-// Calls Module.onJoinMessage(line), where the page has set one.
+// Copies n bytes of input k from offset `at` to `into`; false where it cannot.
+EM_JS(int, read_javascript, (int k, double at, std::uint8_t* into, int n), {
+    return Module["readInput"](k, at, into, n) ? 1 : 0;
+});
+// Takes n bytes of the output; false where it cannot.
+EM_JS(int, give_javascript, (const std::uint8_t* bytes, int n), {
+    return Module["takeOutput"](bytes, n) ? 1 : 0;
+});
 EM_JS(void, tell_javascript, (const char* line), {
     if (Module["onJoinMessage"]) Module["onJoinMessage"](UTF8ToString(line));
 });
+
 #define FACE extern "C" EMSCRIPTEN_KEEPALIVE
-#else
-void tell_javascript(const char*) {}
-#define FACE extern "C"
-#endif
-
-namespace {
-
-struct pending_input {
-    std::string name;
-    std::vector<std::uint8_t> data;
-    std::vector<reeljoin::frame_range> selection;
-};
-
-}  // namespace
 
 struct web_join {
-    std::vector<pending_input> inputs;
+    std::vector<reeljoin::input> inputs;
     reeljoin::settings settings;
-    std::vector<std::uint8_t> gif;
     std::vector<std::string> messages;  // messages and warnings, in the order they came
 };
 
@@ -44,10 +39,15 @@ FACE web_join* rj_create() { return new web_join; }
 
 FACE void rj_destroy(web_join* j) { delete j; }
 
-// Adds an input of `size` bytes; returns where the caller puts them.
-FACE std::uint8_t* rj_add_input(web_join* j, const char* name, std::size_t size) {
-    j->inputs.push_back({name, std::vector<std::uint8_t>(size), {}});
-    return j->inputs.back().data.data();
+// Adds input number k (counted from 0) of `size` bytes, read through Module.readInput.
+FACE void rj_add_input(web_join* j, const char* name, double size) {
+    int k = static_cast<int>(j->inputs.size());
+    j->inputs.push_back(reeljoin::input::reader(
+        static_cast<std::uint64_t>(size),
+        [k](std::uint64_t at, std::uint8_t* into, std::size_t n) {
+            return read_javascript(k, static_cast<double>(at), into, static_cast<int>(n)) != 0;
+        },
+        name));
 }
 
 // Adds a selection ("#3-8") to the last input. Returns 0 where the text
@@ -55,7 +55,7 @@ FACE std::uint8_t* rj_add_input(web_join* j, const char* name, std::size_t size)
 FACE int rj_add_selection(web_join* j, const char* text) {
     reeljoin::frame_range range;
     if (j->inputs.empty() || !reeljoin::parse_selection(text, range)) return 0;
-    j->inputs.back().selection.push_back(range);
+    j->inputs.back().select(range);
     return 1;
 }
 
@@ -76,18 +76,9 @@ FACE int rj_set(web_join* j, const char* name, int value) {
     return 1;
 }
 
-// Runs the join; returns 1 where it was written whole. The inputs' bytes
-// are given up to it.
+// Runs the join, its output going to Module.takeOutput; returns 1 where
+// it was written whole.
 FACE int rj_run(web_join* j) {
-    std::vector<reeljoin::input> inputs;
-    std::size_t total = 0;
-    for (pending_input& p : j->inputs) {
-        total += p.data.size();
-        inputs.push_back(reeljoin::input::bytes(std::move(p.data), p.name));
-        for (const reeljoin::frame_range& r : p.selection) inputs.back().select(r);
-    }
-    j->inputs.clear();
-    j->gif.reserve(total + 4096);  // a join is about its inputs' size: grown once at most
     reeljoin::events on;
     auto keep = [j](const std::string& line) {
         j->messages.push_back(line);
@@ -95,11 +86,10 @@ FACE int rj_run(web_join* j) {
     };
     on.message = keep;
     on.warning = keep;
-    reeljoin::report r = reeljoin::join(inputs, reeljoin::output::bytes(j->gif), j->settings, on);
-    return r.written ? 1 : 0;
+    reeljoin::output out = reeljoin::output::writer(
+        [](const std::uint8_t* p, std::size_t n) { return give_javascript(p, static_cast<int>(n)) != 0; }, "-");
+    return reeljoin::join(j->inputs, out, j->settings, on).written ? 1 : 0;
 }
 
-FACE const std::uint8_t* rj_output(web_join* j) { return j->gif.data(); }
-FACE std::size_t rj_output_size(web_join* j) { return j->gif.size(); }
 FACE int rj_message_count(web_join* j) { return static_cast<int>(j->messages.size()); }
 FACE const char* rj_message(web_join* j, int i) { return j->messages[static_cast<std::size_t>(i)].c_str(); }

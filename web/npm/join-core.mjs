@@ -1,7 +1,7 @@
 // One join on an instance of the WebAssembly core, shared by Node's join()
 // and the page's worker: options checked as the command line checks them,
-// inputs copied once into WebAssembly memory, the join run, its output and
-// messages read back.
+// inputs given to the core a block at a time as it reads them, its output
+// taken back in blocks as they are final, and its messages.
 
 // The command line's defaults.
 export const defaults = Object.freeze({
@@ -68,54 +68,78 @@ function withString(core, text, f) {
     }
 }
 
-export function startJoin(core, pairs) {
+// Runs one join on the core. Each input is { name, size, read(at, n) } with
+// its selections; read gives n bytes from offset at (a Uint8Array) or null
+// where it cannot. The output comes back in blocks, each handed to
+// takeBlock as a view into WebAssembly memory, valid only during the call.
+// Returns { written, messages }; throws a JoinError where a selection is
+// malformed.
+export function runJoin(core, pairs, inputs, takeBlock) {
     const join = core._rj_create();
-    for (const [name, value] of pairs) withString(core, name, (at) => core._rj_set(join, at, value));
-    return join;
-}
-
-// Copies one input into the join; throws where a selection is malformed.
-export function addInput(core, join, { name, data, select }) {
-    const at = withString(core, name, (n) => core._rj_add_input(join, n, data.length));
-    core.HEAPU8.set(data, at);
-    for (const word of select) {
-        if (!withString(core, String(word), (w) => core._rj_add_selection(join, w))) {
-            const line = `reeljoin: '${word}' is not a frame selection; selections are #N, #A-B and #A-`;
-            throw new JoinError(line, [line]);
-        }
-    }
-}
-
-// Runs the join and frees it: { written, gif, messages }.
-export function finishJoin(core, join) {
     try {
+        for (const [name, value] of pairs) withString(core, name, (at) => core._rj_set(join, at, value));
+        for (const input of inputs) {
+            withString(core, input.name, (n) => core._rj_add_input(join, n, input.size));
+            for (const word of input.select) {
+                if (!withString(core, String(word), (w) => core._rj_add_selection(join, w))) {
+                    const line = `reeljoin: '${word}' is not a frame selection; selections are #N, #A-B and #A-`;
+                    throw new JoinError(line, [line]);
+                }
+            }
+        }
+        core.readInput = (k, at, into, n) => {
+            const bytes = inputs[k].read(at, n);
+            if (!bytes || bytes.length !== n) return false;
+            core.HEAPU8.set(bytes, into);
+            return true;
+        };
+        core.takeOutput = (at, n) => {
+            takeBlock(core.HEAPU8.subarray(at, at + n));
+            return true;
+        };
         const written = core._rj_run(join) === 1;
         const messages = [];
         for (let i = 0; i < core._rj_message_count(join); ++i) messages.push(core.UTF8ToString(core._rj_message(join, i)));
-        const at = core._rj_output(join);
-        const gif = written ? core.HEAPU8.slice(at, at + core._rj_output_size(join)) : new Uint8Array(0);
-        return { written, gif, messages };
+        return { written, messages };
     } finally {
         core._rj_destroy(join);
     }
 }
 
-// The whole join on bytes given at once.
+// Gathers a join's blocks into one buffer, made as large as its inputs
+// (a join is about their size) and grown where it must be.
+export class Gathered {
+    constructor(expected) {
+        this.bytes = new Uint8Array(Math.max(expected, 1 << 16));
+        this.size = 0;
+    }
+
+    take(block) {
+        if (this.size + block.length > this.bytes.length) {
+            const larger = new Uint8Array(Math.max(2 * this.bytes.length, this.size + block.length));
+            larger.set(this.bytes.subarray(0, this.size));
+            this.bytes = larger;
+        }
+        this.bytes.set(block, this.size);
+        this.size += block.length;
+    }
+
+    result() { return this.bytes.subarray(0, this.size); }
+}
+
+// The whole join on bytes given at once: { gif, messages }.
 export function joinOn(core, inputs, options) {
     const pairs = checkOptions(options);
     const given = [].concat(inputs).map(normaliseInput);
     if (given.length === 0) throw new JoinError('reeljoin: no input files', ['reeljoin: no input files']);
-    const join = startJoin(core, pairs);
-    try {
-        for (const input of given) addInput(core, join, input);
-    } catch (e) {
-        core._rj_destroy(join);
-        throw e;
+    const readers = given.map(({ name, data, select }) => ({
+        name, select, size: data.length, read: (at, n) => data.subarray(at, at + n),
+    }));
+    const out = new Gathered(readers.reduce((n, r) => n + r.size, 0) + 4096);
+    const { written, messages } = runJoin(core, pairs, readers, (b) => out.take(b));
+    if (!written) {
+        const last = messages[messages.length - 1] ?? 'reeljoin: nothing was joined';
+        throw new JoinError(last, messages);
     }
-    const result = finishJoin(core, join);
-    if (!result.written) {
-        const last = result.messages[result.messages.length - 1] ?? 'reeljoin: nothing was joined';
-        throw new JoinError(last, result.messages);
-    }
-    return { gif: result.gif, messages: result.messages };
+    return { gif: out.result(), messages };
 }

@@ -66,7 +66,7 @@ function say(line) {
     $('messages').append(li);
 }
 
-function finished({ written, gif, messages }) {
+function finished({ written, blocks, messages }) {
     $('join').disabled = false;
     $('messages').replaceChildren();
     messages.forEach(say);
@@ -75,10 +75,11 @@ function finished({ written, gif, messages }) {
         return;
     }
     if (resultUrl) URL.revokeObjectURL(resultUrl);
-    resultUrl = URL.createObjectURL(new Blob([gif], { type: 'image/gif' }));
+    const gif = new Blob(blocks, { type: 'image/gif' });
+    resultUrl = URL.createObjectURL(gif);
     $('result').src = resultUrl;
     $('download').href = resultUrl;
-    $('size-out').textContent = sizeText(gif.length);
+    $('size-out').textContent = sizeText(gif.size);
     $('output').hidden = false;
     $('progress').textContent = 'Joined';
 }
@@ -87,7 +88,7 @@ function startJoin() {
     worker ??= new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
     worker.onmessage = ({ data }) => {
         if (data.type === 'progress')
-            $('progress').textContent = data.done < data.total ? `Reading ${data.done + 1} of ${data.total}: ${data.name}` : 'Joining…';
+            $('progress').textContent = `Joining ${data.file + 1} of ${data.total}: ${data.name}, ${data.part * 10}%`;
         else if (data.type === 'message') say(data.line);
         else finished(data);
     };

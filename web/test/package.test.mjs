@@ -127,3 +127,8 @@ test('the command reads from and writes to pipes', () => {
     assert.ok(onNode.equals(natively));
     assert.ok(onNode.length > 1000);
 });
+
+test('the WebAssembly vector scan finds what the code-by-code scan finds', () => {
+    const r = spawnSync(process.execPath, [path.join(web, 'scan_check.cjs')], { encoding: 'utf8' });
+    assert.equal(r.status, 0, r.stdout + r.stderr);
+});

@@ -107,10 +107,19 @@ std::size_t find_special_scalar(const std::uint8_t* p, std::size_t bit, std::siz
 
 namespace {
 
-scan_path best_path() { return avx2_scan() ? scan_path::avx2 : scan_path::scalar; }
+scan_function scan_of(scan_path path) {
+    if (path == scan_path::avx2) return avx2_scan();
+    if (path == scan_path::simd128) return simd128_scan();
+    return find_special_scalar;
+}
+
+scan_path best_path() {
+    if (avx2_scan()) return scan_path::avx2;
+    return simd128_scan() ? scan_path::simd128 : scan_path::scalar;
+}
 
 scan_path current_path = best_path();
-scan_function current_scan = current_path == scan_path::avx2 ? avx2_scan() : find_special_scalar;
+scan_function current_scan = scan_of(current_path);
 
 }  // namespace
 
@@ -118,11 +127,11 @@ std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, 
     return current_scan(p, bit, n, key);
 }
 
-bool scan_path_available(scan_path path) { return path == scan_path::scalar || avx2_scan(); }
+bool scan_path_available(scan_path path) { return scan_of(path) != nullptr; }
 
 void select_scan_path(scan_path path) {
     current_path = path;
-    current_scan = path == scan_path::avx2 ? avx2_scan() : find_special_scalar;
+    current_scan = scan_of(path);
 }
 
 scan_path selected_scan_path() { return current_path; }

@@ -42,10 +42,11 @@ inline std::uint32_t code_at(const std::uint8_t* p, std::size_t bit, int width) 
 // of p, or n when there is none. Runs on the fastest path the processor has.
 std::size_t find_special(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);
 
-// The ways to scan: plain 64-bit arithmetic, which runs anywhere, and
-// 256-bit vectors on x86-64 processors that have AVX2. The path is chosen
-// when the program starts; tests and benchmarks may choose one themselves.
-enum class scan_path { scalar, avx2 };
+// The ways to scan: plain 64-bit arithmetic, which runs anywhere, 256-bit
+// vectors on x86-64 processors that have AVX2, and WebAssembly's 128-bit
+// vectors where the program is built with them. The path is chosen when
+// the program starts; tests and benchmarks may choose one themselves.
+enum class scan_path { scalar, avx2, simd128 };
 bool scan_path_available(scan_path path);
 void select_scan_path(scan_path path);  // path must be available
 scan_path selected_scan_path();
@@ -55,3 +56,5 @@ std::size_t find_special_each(const std::uint8_t* p, std::size_t bit, std::size_
 std::size_t find_special_scalar(const std::uint8_t* p, std::size_t bit, std::size_t n, const scan_key& key);
 // nullptr where the processor or the compiler lacks AVX2.
 scan_function avx2_scan();
+// nullptr where the program is not built for WebAssembly with its vectors.
+scan_function simd128_scan();

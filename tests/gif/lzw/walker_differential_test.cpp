@@ -175,10 +175,10 @@ protected:
     template <typename Check>
     void on_every_path(Check check) {
         scan_path saved = selected_scan_path();
-        for (scan_path path : {scan_path::scalar, scan_path::avx2}) {
+        for (scan_path path : {scan_path::scalar, scan_path::avx2, scan_path::simd128}) {
             if (!scan_path_available(path)) continue;
             select_scan_path(path);
-            SCOPED_TRACE(path == scan_path::avx2 ? "avx2 path" : "scalar path");
+            SCOPED_TRACE(path == scan_path::avx2 ? "avx2 path" : path == scan_path::simd128 ? "simd128 path" : "scalar path");
             check();
         }
         select_scan_path(saved);
