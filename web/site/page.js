@@ -66,7 +66,7 @@ function say(line) {
     $('messages').append(li);
 }
 
-function finished({ written, blocks, messages }) {
+function finished({ written, gif, messages }) {
     $('join').disabled = false;
     $('messages').replaceChildren();
     messages.forEach(say);
@@ -75,7 +75,6 @@ function finished({ written, blocks, messages }) {
         return;
     }
     if (resultUrl) URL.revokeObjectURL(resultUrl);
-    const gif = new Blob(blocks, { type: 'image/gif' });
     resultUrl = URL.createObjectURL(gif);
     $('result').src = resultUrl;
     $('download').href = resultUrl;
@@ -88,7 +87,7 @@ function startJoin() {
     worker ??= new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
     worker.onmessage = ({ data }) => {
         if (data.type === 'progress')
-            $('progress').textContent = `Joining ${data.file + 1} of ${data.total}: ${data.name}, ${data.part * 10}%`;
+            $('progress').textContent = `Joining ${data.file + 1} of ${data.total}: ${data.name}`;
         else if (data.type === 'message') say(data.line);
         else finished(data);
     };
