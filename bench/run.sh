@@ -10,8 +10,9 @@
 #
 # Environment: RUNS (timed runs per tool and set, default 5), BASELINE_RUNS
 # (timed runs of the re-encoding join, default 3: it takes seconds to
-# minutes), SKIP_REENCODE (1 leaves the re-encoding join out), BENCH_DIR
-# (work directory, default build-bench).
+# minutes), SKIP_REENCODE (1 leaves the re-encoding join out), SKIP_WEB (1
+# leaves the Node and page rows out), BENCH_DIR (work directory, default
+# build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -553,5 +554,51 @@ pipe_in=$inputs/pipe-large.gif
         printf "- %s: through pipes in at most 8 MiB: %.1f MiB\n", (m <= 8192 ? "PASS" : "FAIL"), m / 1024 }'
     echo "- $same: the pipe gets the bytes the file gets"
 } | tee -a "$report"
+
+# Node and the page: the small set joined by the npm package's command and
+# by its join() in a fresh Node, and in the page in headless Chromium, with
+# the page's own memory, beside the native join. SKIP_WEB=1 leaves them out.
+if [ "${SKIP_WEB:-0}" != 1 ]; then
+    quietly bash scripts/build-web.sh
+    quietly bash scripts/install-deps.sh chromium
+    quietly npm ci --prefix web/test --no-audit --no-fund
+    web_out=$(realpath build-web)
+    mapfile -t web_set < <(realpath "${small[@]}")  # the runs start in the output directory
+    {
+        echo
+        echo "| the small set, $(bytes_of "${web_set[@]}") bytes | seconds (median) | x native | memory |"
+        echo "| --- | ---: | ---: | --- |"
+        read -r web_native_t _ _ web_native_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
+            "$reeljoin_path" -s -o out.gif "${web_set[@]}")
+        read -r web_node0_t _ < <("$runner" -n "$runs" -w 1 -- node -e 0)
+        read -r web_bin_t _ _ web_bin_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
+            node "$web_out/npm/bin/reeljoin.mjs" -s -o out.gif "${web_set[@]}")
+        times=()
+        for _ in $(seq "$runs"); do
+            times+=("$(node bench/web/node_join.mjs "$web_out/npm" "${web_set[@]}" | sed 's/.*"seconds":\([0-9.]*\).*/\1/')")
+        done
+        web_join_t=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+        page=$(node bench/web/page_join.mjs "$web_out/site" "${web_set[@]}")
+        field() { sed "s/.*\"$1\":\([0-9.]*\).*/\1/" <<<"$page"; }
+        web_page_t=$(field seconds) web_page_start=$(field own_start_mib) web_page_peak=$(field own_peak_mib)
+        set_mib=$(awk -v b="${set_bytes[small]}" 'BEGIN { printf "%.1f", b / 1048576 }')
+        awk -v n="$web_native_t" -v nm="$web_native_m" -v z="$web_node0_t" -v b="$web_bin_t" -v bm="$web_bin_m" \
+            -v j="$web_join_t" -v p="$web_page_t" -v ps="$web_page_start" -v pp="$web_page_peak" 'BEGIN {
+            printf "| native reeljoin | %.3f | 1.0 | %.1f MiB peak |\n", n, nm / 1024
+            printf "| Node: reeljoin command, without Node'"'"'s own start (%.3f s) | %.3f | %.1f | %.1f MiB peak |\n", z, b - z, (b - z) / n, bm / 1024
+            printf "| Node: join(), in memory, its WebAssembly start included | %.3f | %.1f | |\n", j, j / n
+            printf "| page: Join pressed to the animation shown | %.3f | %.1f | own memory %.0f to %.0f MiB |\n", p, p / n, ps, pp }'
+        echo
+        echo "Targets:"
+        awk -v n="$web_native_t" -v b="$web_bin_t" -v z="$web_node0_t" -v j="$web_join_t" -v ps="$web_page_start" \
+            -v pp="$web_page_peak" -v in_mib="$set_mib" 'BEGIN {
+            printf "- %s: the Node command within 3x the native join: %.3f s vs %.3f s (%.1fx)\n",
+                (b - z <= 3 * n ? "PASS" : "FAIL"), b - z, n, (b - z) / n
+            printf "- %s: join() in Node within 3x the native join: %.3f s vs %.3f s (%.1fx)\n",
+                (j <= 3 * n ? "PASS" : "FAIL"), j, n, j / n
+            printf "- %s: the page'"'"'s own memory grows by at most 3x the inputs (%.1f MiB): %.0f MiB\n",
+                (pp - ps <= 3 * in_mib ? "PASS" : "FAIL"), in_mib, pp - ps }'
+    } | tee -a "$report"
+fi
 echo
 echo "Saved to $report"

@@ -89,7 +89,12 @@ function startJoin() {
         if (data.type === 'progress')
             $('progress').textContent = `Joining ${data.file + 1} of ${data.total}: ${data.name}`;
         else if (data.type === 'message') say(data.line);
-        else finished(data);
+        else {
+            // Its memory goes before the browser takes the animation in; the next join starts a new one.
+            worker.terminate();
+            worker = undefined;
+            finished(data);
+        }
     };
     $('join').disabled = true;
     $('messages').replaceChildren();

@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -131,4 +131,20 @@ test('the command reads from and writes to pipes', () => {
 test('the WebAssembly vector scan finds what the code-by-code scan finds', () => {
     const r = spawnSync(process.execPath, [path.join(web, 'scan_check.cjs')], { encoding: 'utf8' });
     assert.equal(r.status, 0, r.stdout + r.stderr);
+});
+
+test('the package packs, installs with nothing else, and runs from where it is installed', () => {
+    const project = mkdtempSync(path.join(tmpdir(), 'reeljoin-install-'));
+    const npm = (args, cwd) => execFileSync('npm', [...args, '--no-audit', '--no-fund', '--loglevel=error'], { cwd, encoding: 'utf8' });
+    const tarball = npm(['pack', '--pack-destination', project], path.join(web, 'npm')).trim().split('\n').pop();
+    writeFileSync(path.join(project, 'package.json'), JSON.stringify({ name: 'user', private: true, type: 'module' }));
+    npm(['install', '--offline', path.join(project, tarball)], project);
+    const version = execFileSync('npx', ['--no-install', 'reeljoin', '--version'], { cwd: project, encoding: 'utf8' });
+    assert.equal(version, spawnSync(native, ['--version'], { encoding: 'utf8' }).stdout);
+    writeFileSync(path.join(project, 'use.mjs'), `import { join } from 'reeljoin';
+import { readFileSync } from 'node:fs';
+const { gif } = await join(process.argv.slice(2).map((f) => readFileSync(f)), { quiet: true });
+process.stdout.write(gif);`);
+    const joined = execFileSync(process.execPath, ['use.mjs', ...examples.map((f) => path.join(root, f))], { cwd: project });
+    assert.ok(joined.equals(nativeJoin(['-s'], examples).gif));
 });
