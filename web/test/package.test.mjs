@@ -148,3 +148,22 @@ process.stdout.write(gif);`);
     const joined = execFileSync(process.execPath, ['use.mjs', ...examples.map((f) => path.join(root, f))], { cwd: project });
     assert.ok(joined.equals(nativeJoin(['-s'], examples).gif));
 });
+
+test('the package\'s types take what join() takes, and refuse what it refuses', () => {
+    const tsc = path.join(root, 'web/test/node_modules/typescript/bin/tsc');
+    const dir = mkdtempSync(path.join(tmpdir(), 'reeljoin-types-'));
+    const check = (source) => {
+        writeFileSync(path.join(dir, 'use.ts'), source);
+        writeFileSync(path.join(dir, 'tsconfig.json'), JSON.stringify({
+            compilerOptions: { strict: true, noEmit: true, target: 'es2022', module: 'esnext', moduleResolution: 'bundler',
+                               paths: { reeljoin: [path.join(web, 'npm/index.d.ts')] } },
+            files: ['use.ts'],
+        }));
+        return spawnSync(process.execPath, [tsc, '-p', dir], { encoding: 'utf8' });
+    };
+    const fine = check(readFileSync(path.join(root, 'web/test/types_check.ts'), 'utf8'));
+    assert.equal(fine.status, 0, fine.stdout);
+    const wrong = check("import { join } from 'reeljoin';\nvoid join([{ data: 'clip.gif' }], { keep: true });\n");
+    assert.notEqual(wrong.status, 0);
+    assert.match(wrong.stdout, /use\.ts\(2,\d+\): error TS/);
+});
