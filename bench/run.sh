@@ -520,11 +520,13 @@ rev_in=$(realpath "$rev_in")  # the runs start in the output directory
     echo
     echo "Targets:"
     # One canvas of 4 bytes a pixel for the largest screen rebuilt from: 640x480.
-    awk -v a="$sel_t" -v b="$sel_plain_t" -v m="$sel_m" 'BEGIN {
+    awk -v a="$sel_t" -v b="$sel_plain_t" -v m="$sel_m" -v rm="$rev_m" 'BEGIN {
         printf "- %s: \"#1-\" on each file at most 1.2x the plain join: %.3f s vs %.3f s (%.2fx)\n",
             (a <= 1.2 * b ? "PASS" : "FAIL"), a, b, (b > 0 ? a / b : 0)
         printf "- %s: \"#1-\" peak at most 4 MiB and one 640x480 canvas (5.2 MiB): %.1f MiB\n",
-            (m <= 4096 + 1200 ? "PASS" : "FAIL"), m / 1024 }'
+            (m <= 4096 + 1200 ? "PASS" : "FAIL"), m / 1024
+        printf "- %s: the reversal'"'"'s peak at most 4 MiB and one 640x480 canvas (5.2 MiB): %.1f MiB\n",
+            (rm <= 4096 + 1200 ? "PASS" : "FAIL"), rm / 1024 }'
 } | tee -a "$report"
 
 # Pipes: the large set as one GIF on standard input, the join on standard

@@ -142,7 +142,9 @@ cut_to_screen cut_of(join_run& r, const image_head& h, const screen_info& screen
 
 // Writes the data of a frame cut to its screen.
 int write_cut_data(join_run& r, image_data_io& io, const image_head& h, const cut_to_screen& cut, const frame_control& own) {
-    frame_crop& c = r.rebuild().crop;
+    std::unique_ptr<frame_crop>& made = r.rebuild().crop;
+    if (!made) made = std::make_unique<frame_crop>();
+    frame_crop& c = *made;
     crop_start(c, r.rebuild().encoder, r.out, h.code_size, h.width, h.height, cut.width, cut.height, h.interlaced, io.tap);
     io.tap = crop_tap(c);
     int result = image_data_skip(io, h.code_size);

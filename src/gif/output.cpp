@@ -60,6 +60,7 @@ void output_to_sink(output_stream& o, const byte_sink& sink) {
 }
 
 void output_to(output_stream& o, int fd) {
+    if (!o.buf) o.buf.reset(new std::uint8_t[o.capacity]);
     o.fd = fd;
     o.memory = nullptr;
     o.sink = byte_sink{};
@@ -74,7 +75,7 @@ void output_to(output_stream& o, int fd) {
 #ifdef F_SETPIPE_SZ
     // A pipe of the default 64 KiB makes every buffer of ours four writes
     // and four wake-ups of the reader: ask for a larger one (best effort).
-    if (known && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(output_buffer_size));
+    if (known && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(o.capacity));
 #endif
     o.failed = false;
     o.written = 0;
@@ -107,21 +108,21 @@ void send_held(output_stream& o, bool everything) {
     std::uint64_t go = everything ? end : std::min(o.released, end);
     send_spooled(o, go);
     if (spooled(o)) {  // bytes before the buffer still wait: the buffer joins them
-        if (!spool_append(o.spool, o.written, o.buf, o.fill)) o.failed = true;
+        if (!spool_append(o.spool, o.written, o.buf.get(), o.fill)) o.failed = true;
         o.written = end;
         o.fill = 0;
         return;
     }
     std::size_t sent = go > o.written ? static_cast<std::size_t>(go - o.written) : 0;
-    write_all(o, o.buf, sent);
+    write_all(o, o.buf.get(), sent);
     std::size_t rest = o.fill - sent;
-    if (rest <= output_buffer_size / 2) {
-        std::memmove(o.buf, o.buf + sent, rest);
+    if (rest <= o.capacity / 2) {
+        std::memmove(o.buf.get(), o.buf.get() + sent, rest);
     } else if (spool_ready(o.spool)) {
-        if (!spool_append(o.spool, o.written + sent, o.buf + sent, rest)) o.failed = true;
+        if (!spool_append(o.spool, o.written + sent, o.buf.get() + sent, rest)) o.failed = true;
         rest = 0;
     } else {
-        write_all(o, o.buf + sent, rest);
+        write_all(o, o.buf.get() + sent, rest);
         rest = 0;
     }
     o.written = end - rest;
@@ -137,29 +138,29 @@ bool in_spool(output_stream& o, std::uint64_t at, std::size_t n) {
 
 void flush_output(output_stream& o) {
     if (o.held) return send_held(o, false);
-    write_all(o, o.buf, o.fill);
+    write_all(o, o.buf.get(), o.fill);
     o.written += o.fill;
     o.fill = 0;
 }
 
 void write_out(output_stream& o, const std::uint8_t* p, std::size_t n) {
-    if (n > output_buffer_size - o.fill) {
+    if (n > o.capacity - o.fill) {
         flush_output(o);
-        if (n >= output_buffer_size && !o.held) {  // too large to gain from the buffer
+        if (n >= o.capacity && !o.held) {  // too large to gain from the buffer
             write_all(o, p, n);
             o.written += n;
             return;
         }
     }
-    while (n > output_buffer_size - o.fill) {  // held bytes go through the buffer
-        std::size_t part = output_buffer_size - o.fill;
-        std::memcpy(o.buf + o.fill, p, part);
-        o.fill = output_buffer_size;
+    while (n > o.capacity - o.fill) {  // held bytes go through the buffer
+        std::size_t part = o.capacity - o.fill;
+        std::memcpy(o.buf.get() + o.fill, p, part);
+        o.fill = o.capacity;
         p += part;
         n -= part;
         flush_output(o);
     }
-    std::memcpy(o.buf + o.fill, p, n);
+    std::memcpy(o.buf.get() + o.fill, p, n);
     o.fill += n;
 }
 
@@ -187,7 +188,7 @@ int rewrite_output(output_stream& o, std::uint64_t at, const std::uint8_t* p, st
         p += early;
         n -= early;
     }
-    std::memcpy(o.buf + (at - o.written), p, n);
+    std::memcpy(o.buf.get() + (at - o.written), p, n);
     return !o.failed;
 }
 
@@ -216,7 +217,7 @@ int read_back_output(output_stream& o, std::uint64_t at, std::uint8_t* p, std::s
         p += got;
         n -= static_cast<std::size_t>(got);
     }
-    if (n > 0) std::memcpy(p, o.buf + (at - o.written), n);
+    if (n > 0) std::memcpy(p, o.buf.get() + (at - o.written), n);
     return 1;
 }
 

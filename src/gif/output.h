@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "gif/output_spool.h"
@@ -35,7 +36,8 @@ struct output_stream {
     byte_sink sink;             // or one handed out as it goes, as a pipe is written
     std::uint64_t writes = 0;   // write calls made for them
     std::size_t fill = 0;       // bytes waiting in buf
-    std::uint8_t buf[output_buffer_size];
+    std::size_t capacity = output_buffer_size;  // of buf, as its owner chose before the stream was first opened
+    std::unique_ptr<std::uint8_t[]> buf;        // made then, and untouched until written
 };
 
 // Writes to a descriptor that is open for writing; the stream closes it.

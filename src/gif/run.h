@@ -39,8 +39,7 @@ struct rebuild_state {
     frame_painter painter;
     lzw_encoder encoder;
     colour_ids ids;
-    frame_crop crop;  // a frame cut to its screen
-    std::vector<std::uint32_t> previous;  // the last picture, where the next frame may change it
+    std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first
     output_stream spool;
     std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made
 };

@@ -89,27 +89,31 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
 }
 
 // Within a backward range, before frame k's disposal-free picture is
-// painted: keeps the picture of frame k - 1 where frame k may change it.
+// painted: keeps the picture of frame k - 1 where frame k may change it,
+// in a journal of the pixels that change.
 void keep_previous(join_run& r, pass_state& s, const box& rect) {
     s.previous_rect = joined(s.pending.rect, rect);
     s.previous_held = r.rebuild().canvas.held;
-    file_canvas_copy(r.rebuild().canvas, s.previous_rect, r.rebuild().previous);
+    journal_open(r.rebuild().canvas, s.previous_rect);
 }
 
 // Spools the picture of frame k - 1 as drawn over that of frame k, now on the canvas.
 void spool_previous(join_run& r, pass_state& s) {
     file_canvas& c = r.rebuild().canvas;
     spool_open(r.rebuild().spool, r.rebuild().spool_memory);
-    // The copy was made before this frame grew the canvas: it covers the part held then.
-    picture_view under = view_of(c), before{common(on_screen(c, s.previous_rect), s.previous_held), r.rebuild().previous.data()};
+    picture_view under = view_of(c);
+    journal_picture before = journal_view(c);
     rebuilt_picture p;
-    p.pic = before;
+    p.pic = before.view;
+    p.undo = before.undo;
     p.under = &under;
-    p.region = joined(before.area, drawn_part(c, s.previous_rect));
+    // Pixels beyond the part held before this frame grew the canvas were transparent.
+    p.region = joined(common(on_screen(c, s.previous_rect), s.previous_held), drawn_part(c, s.previous_rect));
     p.delay = s.previous_delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
     s.written = joined(s.written, write_picture(tools(r, &r.rebuild().spool), p).drawn);
+    journal_close(c);
 }
 
 // The last frame of a backward range is painted: its picture goes out,

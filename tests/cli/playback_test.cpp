@@ -202,7 +202,20 @@ struct selection_case {
 // what came before, backwards, several a file, on transparent screens and
 // with local tables.
 TEST_F(playback, selections_play_the_pictures_of_their_frames) {
+    // Frames that repaint the whole screen between ones that change a
+    // little, transparent where they leave it: a backward range keeps what
+    // each frame changes, or a copy where it changes most of it.
+    gif_builder repaint;
+    repaint.header(40, 30, testgif::palette(16, 60));
+    for (int k = 0; k < 8; ++k) {
+        bool whole = k == 0 || k == 2 || k == 4;
+        repaint.gce(control(3 + k, k == 3 || k == 6 ? 2 : 1, whole ? -1 : 0))
+            .image(whole ? picture(40, 30, 16, 61 + k) : at(picture(6, 5, 16, 61 + k), 3 * k, k - 1));
+    }
+    files["repainting.gif"] = repaint.trailer().data();
+    testgif::write_file(dir + "/repainting.gif", files["repainting.gif"]);
     const selection_case cases[] = {
+        {"backwards_repainting", "--keep-delays repainting.gif '#-1-0'", {"repainting.gif"}, {{7, 6, 5, 4, 3, 2, 1, 0}}},
         {"from_the_second", "--keep-delays disposing.gif '#1-'", {"disposing.gif"}, {{1, 2, 3}}},
         {"one_frame", "--keep-delays disposing.gif '#2'", {"disposing.gif"}, {{2}}},
         {"the_last", "--keep-delays disposing.gif '#-1'", {"disposing.gif"}, {{3}}},

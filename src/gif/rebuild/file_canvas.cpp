@@ -75,6 +75,47 @@ picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<st
     return {at, into.data()};
 }
 
+void journal_open(file_canvas& c, const box& region) {
+    canvas_journal& j = c.journal;
+    j.open = true;
+    j.sealed = j.copied = false;
+    j.region = common(on_screen(c, region), c.held);
+    j.entries.clear();
+    // A copy of the region takes 4 bytes a pixel, an entry 8: beyond an
+    // eighth of its pixels the journal gives way.
+    j.most = std::max<std::uint64_t>(area(j.region) / 8, 64);
+    j.copy.clear();
+}
+
+void journal_give_way(file_canvas& c) {
+    canvas_journal& j = c.journal;
+    file_canvas_copy(c, j.region, j.copy);
+    j.copy_at = j.region;
+    for (auto e = j.entries.rbegin(); e != j.entries.rend(); ++e) {  // the first change of a pixel last
+        std::int64_t x = e->at & 0xFFFF, y = e->at >> 16;
+        if (x >= j.copy_at.x0 && x < j.copy_at.x1 && y >= j.copy_at.y0 && y < j.copy_at.y1)
+            j.copy[static_cast<std::size_t>((y - j.copy_at.y0) * (j.copy_at.x1 - j.copy_at.x0) + (x - j.copy_at.x0))] = e->was;
+    }
+    j.entries.clear();
+    j.entries.shrink_to_fit();
+    j.open = false;
+    j.copied = true;
+}
+
+journal_picture journal_view(file_canvas& c) {
+    canvas_journal& j = c.journal;
+    if (j.copied) return {{j.copy_at, j.copy.data()}, nullptr};
+    journal_seal(j);
+    return {view_of(c), &j};
+}
+
+void journal_close(file_canvas& c) {
+    canvas_journal& j = c.journal;
+    j.open = j.copied = false;
+    j.entries.clear();
+    j.copy.clear();
+}
+
 void file_canvas_save(file_canvas& c, const box& rect) { c.saved_at = file_canvas_copy(c, rect, c.saved).area; }
 
 void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
@@ -84,7 +125,10 @@ void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
             // Pixels the canvas did not hold when the frame came were transparent.
             bool restore = disposal == layout::disposal_restore;
-            *pixel_ref(c, x, y) = restore ? view_pixel({c.saved_at, c.saved.data()}, x, y) : 0;
+            std::uint32_t* px = pixel_ref(c, x, y);
+            std::uint32_t now = restore ? view_pixel({c.saved_at, c.saved.data()}, x, y) : 0;
+            if (*px != now) journal_note(c, x, y, *px);
+            *px = now;
         }
     if (disposal == layout::disposal_restore) {
         c.saved.clear();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gif/canvas.h"
+#include "gif/rebuild/canvas_journal.h"
 
 // A pixel is 0 where the screen is transparent, else 0xFF000000 | r<<16 | g<<8 | b.
 constexpr std::uint32_t opaque_pixel = 0xFF000000u;
@@ -21,6 +22,7 @@ struct file_canvas {
     // What a frame that restores its rectangle put back afterwards.
     box saved_at;
     std::vector<std::uint32_t> saved;
+    canvas_journal journal;
 };
 
 // A new file: its screen, nothing drawn.
@@ -54,6 +56,31 @@ inline std::uint32_t view_pixel(const picture_view& v, std::int64_t x, std::int6
     if (x < v.area.x0 || x >= v.area.x1 || y < v.area.y0 || y >= v.area.y1) return 0;
     return v.pixels[static_cast<std::size_t>((y - v.area.y0) * (v.area.x1 - v.area.x0) + (x - v.area.x0))];
 }
+
+// Starts a journal of the changes to come, which frames and disposals may
+// make within `region`: the picture now can then still be seen.
+void journal_open(file_canvas& c, const box& region);
+
+// The copy that replaces a journal grown too large.
+void journal_give_way(file_canvas& c);
+
+// Pixel (x, y), of colour `was`, is about to change.
+inline void journal_note(file_canvas& c, std::int64_t x, std::int64_t y, std::uint32_t was) {
+    canvas_journal& j = c.journal;
+    if (!j.open) return;
+    if (j.entries.size() >= j.most) return journal_give_way(c);
+    j.entries.push_back({journal_key(x, y), was});
+}
+
+// The picture as it was when the journal was opened: the canvas with the
+// journal's pixels put back (`undo`), or its copy.
+struct journal_picture {
+    picture_view view;
+    const canvas_journal* undo = nullptr;
+};
+journal_picture journal_view(file_canvas& c);
+
+void journal_close(file_canvas& c);
 
 // Copies the pixels of `b` (held, on the screen) into `into`; the view shows them.
 picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<std::uint32_t>& into);

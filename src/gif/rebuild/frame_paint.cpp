@@ -19,10 +19,16 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     box need{x0, y, x1, y + 1};
     if (!file_canvas_hold(*p.canvas, need, f.rect)) return;
     std::uint32_t* out = pixel_ref(*p.canvas, x0, y);
-    for (std::int64_t x = x0; x < x1; ++x, ++out) {
-        unsigned i = idx[x - (f.rect.x0 + col)];
-        if (static_cast<int>(i) == f.transparent) continue;
-        *out = p.colours[i];
+    const std::uint8_t* in = idx + (x0 - (f.rect.x0 + col));
+    if (!p.canvas->journal.open) {
+        for (std::int64_t x = x0; x < x1; ++x, ++out, ++in)
+            if (static_cast<int>(*in) != f.transparent) *out = p.colours[*in];
+        return;
+    }
+    for (std::int64_t x = x0; x < x1; ++x, ++out, ++in) {
+        if (static_cast<int>(*in) == f.transparent || *out == p.colours[*in]) continue;
+        journal_note(*p.canvas, x, y, *out);
+        *out = p.colours[*in];
     }
 }
 

@@ -29,6 +29,12 @@ void copy_row(const picture_view& v, std::int64_t y, std::int64_t x0, std::int64
     std::fill(row + (to - x0), row + (x1 - x0), 0u);
 }
 
+// Row y of the picture from x0 to x1.
+void picture_row(const rebuilt_picture& p, std::int64_t y, std::int64_t x0, std::int64_t x1, std::uint32_t* row) {
+    copy_row(p.pic, y, x0, x1, row);
+    if (p.undo) journal_apply(*p.undo, y, x0, x1, row);
+}
+
 // Leaves (0) the pixels of a row that the output shows already, but not
 // those from keep0 to keep1, which a clear frame empties first.
 void leave_shown(std::uint32_t* row, const std::uint32_t* under, std::size_t n, std::size_t keep0, std::size_t keep1) {
@@ -55,7 +61,7 @@ struct drawing {
         std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
         std::vector<std::uint32_t> row(n), under(p.under ? n : 0);
         for (std::int64_t y = b.y0; y < b.y1; ++y) {
-            copy_row(p.pic, y, b.x0, b.x1, row.data());
+            picture_row(p, y, b.x0, b.x1, row.data());
             if (p.under) {
                 copy_row(*p.under, y, b.x0, b.x1, under.data());
                 bool clear_row = y >= clear.y0 && y < clear.y1;
@@ -95,7 +101,7 @@ box clear_box(const rebuilt_picture& p) {
     std::size_t n = static_cast<std::size_t>(live.x1 - live.x0);
     std::vector<std::uint32_t> pic(n), under(n);
     for (std::int64_t y = live.y0; y < live.y1; ++y) {
-        copy_row(p.pic, y, live.x0, live.x1, pic.data());
+        picture_row(p, y, live.x0, live.x1, pic.data());
         if (p.under) copy_row(*p.under, y, live.x0, live.x1, under.data());
         std::int64_t first = live.x1, last = live.x0;
         for (std::size_t i = 0; i < n; ++i) {

@@ -18,6 +18,7 @@
 
 struct rebuilt_picture {
     picture_view pic;
+    const canvas_journal* undo = nullptr;  // pixels of pic put back, where it is a canvas that has changed since
     box region;            // the part of the file's screen that must show the picture
     const shown_mask* shown = nullptr;     // what the output may show drawn there; null: nothing
     const picture_view* under = nullptr;   // exactly what it shows there, where that is known

@@ -60,6 +60,7 @@ bool copy_frame(output_stream& s, std::uint64_t& at, canvas_state& c, output_str
 
 void spool_open(output_stream& s, std::vector<std::uint8_t>& fallback) {
     if (s.fd >= 0 || s.memory) return;
+    s.capacity = 32 * 1024;  // a picture or two: the file holds the rest
     int fd = open_unnamed_file();
     if (fd >= 0)
         output_to(s, fd);
