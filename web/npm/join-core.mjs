@@ -106,11 +106,13 @@ export function runJoin(core, pairs, inputs, takeBlock) {
     }
 }
 
-// Gathers a join's blocks into one buffer, made as large as its inputs
-// (a join is about their size) and grown where it must be.
+// Gathers a join's blocks into one buffer. A join is about as large as
+// its inputs, a little larger where frames gain tables of their own, so the
+// buffer is made a quarter larger than they are: pages never written cost
+// nothing, and growing would copy all that came before.
 export class Gathered {
-    constructor(expected) {
-        this.bytes = new Uint8Array(Math.max(expected, 1 << 16));
+    constructor(inputs) {
+        this.bytes = new Uint8Array(Math.max(Math.ceil(inputs * 1.25), 1 << 16));
         this.size = 0;
     }
 
@@ -135,7 +137,7 @@ export function joinOn(core, inputs, options) {
     const readers = given.map(({ name, data, select }) => ({
         name, select, size: data.length, read: (at, n) => data.subarray(at, at + n),
     }));
-    const out = new Gathered(readers.reduce((n, r) => n + r.size, 0) + 4096);
+    const out = new Gathered(readers.reduce((n, r) => n + r.size, 0));
     const { written, messages } = runJoin(core, pairs, readers, (b) => out.take(b));
     if (!written) {
         const last = messages[messages.length - 1] ?? 'reeljoin: nothing was joined';
