@@ -24,7 +24,8 @@ export class JoinError extends Error {
     }
 }
 
-const frameCount = (v) => Number.isInteger(v) && v >= 0 && v <= 65535;
+// Delays and loop counts are 16-bit fields of the file.
+const fitsField = (v) => Number.isInteger(v) && v >= 0 && v <= 65535;
 
 // The settings as [core name, value] pairs; throws a JoinError as the command line exits 1.
 export function checkOptions(options = {}) {
@@ -35,7 +36,7 @@ export function checkOptions(options = {}) {
         if (!setting) throw new JoinError(`Unknown option: ${key}`, [`Unknown option: ${key}`]);
         const [name, flag] = setting;
         if (flag) {
-            if (!frameCount(value)) {
+            if (!fitsField(value)) {
                 const line = `Invalid option value: ${flag}${flag.endsWith('=') ? '' : ' '}${value}`;
                 throw new JoinError(line, [line]);
             }
