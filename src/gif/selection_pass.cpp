@@ -93,7 +93,6 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
 // in a journal of the pixels that change.
 void keep_previous(join_run& r, pass_state& s, const box& rect) {
     s.previous_rect = joined(s.pending.rect, rect);
-    s.previous_held = r.rebuild().canvas.held;
     journal_open(r.rebuild().canvas, s.previous_rect);
 }
 
@@ -107,8 +106,9 @@ void spool_previous(join_run& r, pass_state& s) {
     p.pic = before.view;
     p.undo = before.undo;
     p.under = &under;
-    // Pixels beyond the part held before this frame grew the canvas were transparent.
-    p.region = joined(common(on_screen(c, s.previous_rect), s.previous_held), drawn_part(c, s.previous_rect));
+    // Pixels beyond the part held before this frame grew the canvas were
+    // transparent: the journal watched the part held then.
+    p.region = joined(c.journal.region, drawn_part(c, s.previous_rect));
     p.delay = s.previous_delay;
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;

@@ -39,7 +39,7 @@ struct pass_state {
     int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
     pending_disposal pending;
     // Within a backward range: the previous frame, and what the range changes.
-    box previous_rect, previous_held;
+    box previous_rect;
     int previous_delay = 0;
     box reversed;
     bool range_open = false;    // its first frame is painted, its pictures not yet written

@@ -48,12 +48,6 @@ int open_input(input_stream& in, const char* path);
 // Opens bytes that are no file as the input; they must stay until it is
 // closed.
 void open_source_input(input_stream& in, const byte_source& source);
-inline void open_memory_input(input_stream& in, const std::uint8_t* bytes, std::size_t size) {
-    byte_source s;
-    s.bytes = bytes;
-    s.size = size;
-    open_source_input(in, s);
-}
 
 // Reads the first n bytes of standard input ahead, keeping them for the
 // pass that opens it (more than were kept already; n at most
