@@ -28,6 +28,9 @@ struct code_sink {
         acc |= code << bits;
         for (bits += width; bits >= 8; bits -= 8, acc >>= 8) put_byte(static_cast<std::uint8_t>(acc));
     }
+    // Takes n whole bytes of codes already packed; only while no bits are
+    // waiting.
+    void put_bytes(const std::uint8_t* b, std::size_t n);
     // Writes the last bits and the last sub-block (not the terminator).
     void finish();
 

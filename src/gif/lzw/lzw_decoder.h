@@ -34,6 +34,7 @@ struct lzw_decoder {
     // What it gave.
     std::uint8_t* out;   // where the indices go; none: they are counted
     std::uint64_t out_base;  // the index out[0] holds
+    std::uint64_t behind;    // indices given just before out_base that lie before out[0]
     std::uint64_t out_stop;  // stop with `room` once this many are given
     std::uint64_t want;  // how many are wanted
     std::uint64_t given; // how many it has given
@@ -57,11 +58,21 @@ struct lzw_decoder {
 // out (nullptr: counted only), `want` of them at most.
 void decoder_start(lzw_decoder& d, int code_size, std::uint8_t* out, std::uint64_t want);
 
-// Gives the decoder an output area of room + lzw_table_size bytes for the
+// Bytes an output area needs beyond its room: a string that starts within
+// the room may reach into them, and strings are copied 16 bytes at a time.
+constexpr std::size_t decoder_slack = lzw_table_size + 16;
+
+// Gives the decoder an output area of room + decoder_slack bytes for the
 // indices from the next one on: it stops with `room` once it has given room
-// or more of them there (a string that starts within room may reach into
-// the rest), so a frame of any size decodes through a small buffer.
+// or more of them there, so a frame of any size decodes through a small
+// buffer.
 void decoder_output(lzw_decoder& d, std::uint8_t* out, std::size_t room);
+
+// Goes on in the same buffer of history + room + decoder_slack bytes, its
+// area at buffer + history: the last indices given (up to history of them)
+// move before the area, so that later strings are copied from there
+// rather than followed through the table.
+void decoder_next_area(lzw_decoder& d, std::uint8_t* buffer, std::size_t history, std::size_t room);
 
 // Takes the next n bytes of the stream; returns the stop, `more` while more
 // can be taken. A string that reaches past `want` is cut there. After

@@ -6,17 +6,12 @@
 
 namespace {
 
-void clear_slots(lzw_encoder& e) { std::memset(e.key, 0, sizeof e.key); }
-
-// The slot that holds, or would hold, the string of `prefix` and `index`.
-std::size_t slot_of(const lzw_encoder& e, std::uint32_t key) {
-    std::size_t at = (key * 2654435761u) >> 18;  // the top 14 bits
-    while (e.key[at] != 0 && e.key[at] != key) at = (at + 1) & (lzw_hash_slots - 1);
-    return at;
-}
+constexpr int entry_bits = 12;
+constexpr std::uint32_t entry_mask = (1u << entry_bits) - 1;
+constexpr std::size_t slot_mask = lzw_hash_slots - 1;
 
 void start_table(lzw_encoder& e) {
-    clear_slots(e);
+    std::memset(e.slot, 0, sizeof e.slot);
     e.width = e.code_size + 1;
     e.next = (1u << e.code_size) + 2;
 }
@@ -25,6 +20,20 @@ void start_table(lzw_encoder& e) {
 // codes once it has made the entry the current width cannot name.
 void entry_made(lzw_encoder& e) {
     if (e.next++ == (1u << e.width) && e.width < lzw_max_width) ++e.width;
+}
+
+// Codes packed into whole bytes, a word at a time, before they go to the
+// sink: the loop writes past its end by up to 8 bytes.
+struct packed_codes {
+    std::uint64_t acc;
+    int bits;
+    std::uint8_t* at;
+    std::uint8_t* const start;
+};
+
+void flush_packed(packed_codes& p, code_sink& out) {
+    out.put_bytes(p.start, static_cast<std::size_t>(p.at - p.start));
+    p.at = p.start;
 }
 
 }  // namespace
@@ -37,29 +46,61 @@ void encoder_start(lzw_encoder& e, int code_size, code_sink& out) {
     out.put(1u << code_size, e.width);
 }
 
+// Each index either goes on with the string so far or ends it: that is
+// decided anew for each, so the loop makes it with selects rather than
+// branches, and the codes' registers stay in locals.
 void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
     std::size_t i = 0;
     if (n > 0 && e.prefix < 0) e.prefix = indices[i++];
-    unsigned prefix = static_cast<unsigned>(e.prefix);
+    if (e.prefix < 0) return;
+    std::uint8_t stage[lzw_stage_bytes + 16];
+    packed_codes p{e.out->acc, e.out->bits, stage, stage};
+    e.out->acc = 0;
+    e.out->bits = 0;
+    std::uint32_t* const slots = e.slot;
+    std::uint32_t prefix = static_cast<std::uint32_t>(e.prefix);
+    std::uint32_t next = e.next;
+    int width = e.width;
     for (; i < n; ++i) {
-        std::uint32_t key = (std::uint32_t{prefix} << 8 | indices[i]) + 1;
-        std::size_t at = slot_of(e, key);
-        if (e.key[at] == key) {  // the string goes on
-            prefix = e.code[at];
-            continue;
-        }
-        e.out->put(prefix, e.width);
-        if (e.next < lzw_table_size) {
-            e.key[at] = key;
-            e.code[at] = static_cast<std::uint16_t>(e.next);
-            entry_made(e);
-        } else {  // the table is full: start it again
-            e.out->put(1u << e.code_size, e.width);
+        std::uint32_t key = prefix << 8 | indices[i];
+        std::size_t at = (key * 2654435761u) >> (32 - lzw_hash_bits);
+        std::uint32_t s = slots[at];
+        while (s != 0 && s >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
+        std::uint32_t miss = s == 0, room = next < lzw_table_size;
+        std::uint32_t add = miss & room;
+        // A miss writes the string so far and makes an entry for it and this index.
+        p.acc |= std::uint64_t{miss ? prefix : 0} << p.bits;
+        p.bits += miss ? width : 0;
+        std::memcpy(p.at, &p.acc, sizeof p.acc);
+        int whole = p.bits >> 3;
+        p.at += whole;
+        p.acc >>= whole * 8;
+        p.bits &= 7;
+        slots[at] = add ? key << entry_bits | next : s;
+        width += static_cast<int>(add & (next == (1u << width)) & (width < lzw_max_width));
+        next += add;
+        prefix = miss ? indices[i] : s & entry_mask;
+        if (miss & !room) {  // the table is full: start it again
+            flush_packed(p, *e.out);
+            e.out->acc = static_cast<std::uint32_t>(p.acc);
+            e.out->bits = p.bits;
+            e.out->put(1u << e.code_size, width);
             start_table(e);
+            next = e.next;
+            width = e.width;
+            p.acc = e.out->acc;
+            p.bits = e.out->bits;
+            e.out->acc = 0;
+            e.out->bits = 0;
         }
-        prefix = indices[i];
+        if (p.at - stage >= static_cast<std::ptrdiff_t>(lzw_stage_bytes)) flush_packed(p, *e.out);
     }
-    if (e.prefix >= 0) e.prefix = static_cast<int>(prefix);
+    flush_packed(p, *e.out);
+    e.out->acc = static_cast<std::uint32_t>(p.acc);
+    e.out->bits = p.bits;
+    e.prefix = static_cast<int>(prefix);
+    e.next = next;
+    e.width = width;
 }
 
 void encoder_finish(lzw_encoder& e) {

@@ -34,7 +34,7 @@ void give(frame_crop& c, const std::uint8_t* idx, std::uint64_t n) {
     }
 }
 
-void flush(frame_crop& c) { give(c, c.area, c.decoder.given - c.decoder.out_base); }
+void flush(frame_crop& c) { give(c, c.decoder.out, c.decoder.given - c.decoder.out_base); }
 
 void take(void* context, const std::uint8_t* bytes, std::size_t n) {
     frame_crop& c = *static_cast<frame_crop*>(context);
@@ -47,7 +47,7 @@ void take(void* context, const std::uint8_t* bytes, std::size_t n) {
         n -= d.took;
         if (s != decode_stop::room) break;
         flush(c);
-        decoder_output(d, c.area, paint_room);
+        c.buffer.next(d);
     }
 }
 
@@ -71,7 +71,7 @@ void crop_start(frame_crop& c, lzw_encoder& e, output_stream& out, int code_size
     c.out = &out;
     encoder_start(e, code_size, c.sink);
     decoder_start(c.decoder, code_size, nullptr, static_cast<std::uint64_t>(width * height));
-    decoder_output(c.decoder, c.area, paint_room);
+    c.buffer.start(c.decoder);
 }
 
 data_tap crop_tap(frame_crop& c) { return {take, &c}; }
@@ -85,12 +85,13 @@ void crop_end(frame_crop& c, int own_transparent, int& made_transparent) {
     if (d.given < d.want && run_size(d.code_size, missing, allowed) <= allowed) {
         int index = own_transparent >= 0 && static_cast<unsigned>(own_transparent) < d.clear_code ? own_transparent : -1;
         if (index < 0) made_transparent = index = decoder_unused_index(d);
-        std::fill_n(c.area, paint_room, static_cast<std::uint8_t>(std::max(index, 0)));
+        std::uint8_t* filled = c.buffer.area();
+        std::fill_n(filled, paint_room, static_cast<std::uint8_t>(std::max(index, 0)));
         // Only the rows that stay are coded; the others are passed over whole.
         while (c.rows_done < c.height) {
             std::int64_t shown = c.interlaced ? interlaced_row(c.rows_done, c.height) : c.rows_done;
             if (shown < c.keep_height || c.col > 0) {
-                give(c, c.area, static_cast<std::uint64_t>(std::min<std::int64_t>(c.width - c.col, paint_room)));
+                give(c, filled, static_cast<std::uint64_t>(std::min<std::int64_t>(c.width - c.col, paint_room)));
             } else {
                 ++c.rows_done;
             }

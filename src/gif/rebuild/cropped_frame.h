@@ -30,7 +30,7 @@ struct frame_crop {
     code_sink sink;
     output_stream* out = nullptr;
     lzw_decoder decoder;
-    std::uint8_t area[paint_room + lzw_table_size];
+    decode_buffer buffer;
 };
 
 // Starts the cut frame's data on `out`, after its code size byte.

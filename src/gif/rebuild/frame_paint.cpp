@@ -32,21 +32,21 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     }
 }
 
-// Draws n indices from the area, the first of them pixel `base` of the frame.
-void draw_area(frame_painter& p, std::uint64_t base, std::uint64_t n) {
+// Draws n indices, the first of them pixel `base` of the frame.
+void draw_area(frame_painter& p, const std::uint8_t* idx, std::uint64_t base, std::uint64_t n) {
     std::int64_t w = p.f.rect.x1 - p.f.rect.x0;
     p.canvas->drawn_pixels += n;
     for (std::uint64_t k = 0; k < n;) {
         std::uint64_t at = base + k;
         std::int64_t row = static_cast<std::int64_t>(at / w), col = static_cast<std::int64_t>(at % w);
         std::int64_t run = std::min<std::int64_t>(w - col, static_cast<std::int64_t>(n - k));
-        draw_run(p, p.area + k, row, col, run);
+        draw_run(p, idx + k, row, col, run);
         k += static_cast<std::uint64_t>(run);
     }
 }
 
 // Draws the indices the decoder has given into the area.
-void flush(frame_painter& p) { draw_area(p, p.decoder.out_base, p.decoder.given - p.decoder.out_base); }
+void flush(frame_painter& p) { draw_area(p, p.decoder.out, p.decoder.out_base, p.decoder.given - p.decoder.out_base); }
 
 // Gives the pixels a copy of the frame would have added to its data.
 void complete(frame_painter& p) {
@@ -54,9 +54,10 @@ void complete(frame_painter& p) {
     std::uint64_t missing = d.want - d.given, allowed = p.data_bytes + completion_allowance;
     bool own = p.f.transparent >= 0 && static_cast<unsigned>(p.f.transparent) < d.clear_code;
     if (missing == 0 || own || decoder_unused_index(d) >= 0 || run_size(d.code_size, missing, allowed) > allowed) return;
-    std::fill_n(p.area, paint_room, std::uint8_t{0});
+    std::uint8_t* zeros = p.buffer.area();
+    std::fill_n(zeros, paint_room, std::uint8_t{0});
     for (std::uint64_t at = d.given; at < d.want; at += paint_room)
-        draw_area(p, at, std::min<std::uint64_t>(paint_room, d.want - at));
+        draw_area(p, zeros, at, std::min<std::uint64_t>(paint_room, d.want - at));
 }
 
 void take(void* context, const std::uint8_t* bytes, std::size_t n) {
@@ -88,7 +89,7 @@ void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
     p.data_bytes = 0;
     if (!p.decoding) return;
     decoder_start(p.decoder, f.code_size, nullptr, pixels);
-    decoder_output(p.decoder, p.area, paint_room);
+    p.buffer.start(p.decoder);
 }
 
 void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
@@ -99,7 +100,7 @@ void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
         n -= p.decoder.took;
         if (s != decode_stop::room) break;
         flush(p);
-        decoder_output(p.decoder, p.area, paint_room);
+        p.buffer.next(p.decoder);
     }
 }
 

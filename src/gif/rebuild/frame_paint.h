@@ -14,7 +14,16 @@
 #include "gif/lzw/lzw_decoder.h"
 #include "gif/rebuild/file_canvas.h"
 
-constexpr std::size_t paint_room = 16 * 1024;  // indices decoded at a time
+constexpr std::size_t paint_room = 32 * 1024;     // indices decoded at a time
+constexpr std::size_t paint_history = 32 * 1024;  // the last ones, kept before the next for strings to be copied from
+
+// Where a frame's indices are decoded: the area, and the history before it.
+struct decode_buffer {
+    std::uint8_t bytes[paint_history + paint_room + decoder_slack];
+    std::uint8_t* area() { return bytes + paint_history; }
+    void start(lzw_decoder& d) { decoder_output(d, area(), paint_room); }
+    void next(lzw_decoder& d) { decoder_next_area(d, bytes, paint_history, paint_room); }
+};
 
 // The row on screen of stored row r of an interlaced frame h rows high:
 // every 8th row from 0, then every 8th from 4, every 4th from 2, every 2nd from 1.
@@ -37,7 +46,7 @@ struct frame_painter {
     std::uint64_t data_bytes = 0;  // of its stream so far
     std::uint32_t colours[256];
     lzw_decoder decoder;
-    std::uint8_t area[paint_room + lzw_table_size];
+    decode_buffer buffer;
 };
 
 void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f);

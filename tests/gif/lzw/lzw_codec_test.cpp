@@ -48,17 +48,24 @@ bytes stream_of(const bytes& blocks) {
 }
 
 // Decodes through output areas of random size, as a frame of any size is
-// decoded, taking the stream in pieces as its sub-blocks come.
+// decoded, taking the stream in pieces as its sub-blocks come; each area
+// keeps a random part of the last one's indices before it, or none.
 bytes decode(const bytes& stream, int code_size, std::size_t want, decode_stop& stop, std::mt19937& rng) {
     auto d = std::make_unique<lzw_decoder>();
-    std::uniform_int_distribution<std::size_t> piece(1, 300), room(1, 5000);
-    bytes area(5000 + lzw_table_size), out;
+    constexpr std::size_t most_history = 6000;
+    std::uniform_int_distribution<std::size_t> piece(1, 300), room(1, 5000), history(0, most_history);
+    bytes buffer(most_history + 5000 + decoder_slack), out;
+    std::uint8_t* area = buffer.data() + most_history;
     decoder_start(*d, code_size, nullptr, want);
     auto next_area = [&] {
-        out.insert(out.end(), area.begin(), area.begin() + static_cast<long>(d->given - d->out_base));
-        decoder_output(*d, area.data(), room(rng));
+        out.insert(out.end(), d->out, d->out + (d->given - d->out_base));
+        std::size_t h = history(rng) / 2 * 2;  // none half the time
+        if (h > most_history / 2)
+            decoder_next_area(*d, area - (h - most_history / 2), h - most_history / 2, room(rng));
+        else
+            decoder_output(*d, area, room(rng));
     };
-    decoder_output(*d, area.data(), room(rng));
+    decoder_output(*d, area, room(rng));
     for (std::size_t at = 0; at < stream.size() && (d->stop == decode_stop::more || d->stop == decode_stop::room);) {
         std::size_t n = std::min(piece(rng), stream.size() - at);  // pieces as sub-blocks come
         while (decoder_take(*d, stream.data() + at, n) == decode_stop::room) {
