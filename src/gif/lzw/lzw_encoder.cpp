@@ -9,6 +9,13 @@ namespace {
 constexpr int entry_bits = 12;
 constexpr std::uint32_t entry_mask = (1u << entry_bits) - 1;
 constexpr std::size_t slot_mask = lzw_hash_slots - 1;
+constexpr int mix_shift = 32;
+
+// A string's slot is its prefix's mix and its index's spread together:
+// each is a hash of its own, and the prefix's is kept with the entry, so
+// that one lookup leads to the next with little work between.
+std::uint32_t mix_of(std::uint32_t code) { return (code * 2654435761u) >> (32 - lzw_hash_bits); }
+std::uint32_t spread_of(std::uint32_t index) { return (index * 0x85EBCA77u) >> (32 - lzw_hash_bits); }
 
 void start_table(lzw_encoder& e) {
     std::memset(e.slot, 0, sizeof e.slot);
@@ -46,9 +53,8 @@ void encoder_start(lzw_encoder& e, int code_size, code_sink& out) {
     out.put(1u << code_size, e.width);
 }
 
-// Each index either goes on with the string so far or ends it: that is
-// decided anew for each, so the loop makes it with selects rather than
-// branches, and the codes' registers stay in locals.
+// The codes' registers stay in locals through the loop: the bytes it
+// writes could otherwise alias them.
 void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
     std::size_t i = 0;
     if (n > 0 && e.prefix < 0) e.prefix = indices[i++];
@@ -57,30 +63,32 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
     packed_codes p{e.out->acc, e.out->bits, stage, stage};
     e.out->acc = 0;
     e.out->bits = 0;
-    std::uint32_t* const slots = e.slot;
-    std::uint32_t prefix = static_cast<std::uint32_t>(e.prefix);
+    std::uint64_t* const slots = e.slot;
+    std::uint32_t prefix = static_cast<std::uint32_t>(e.prefix), mix = mix_of(prefix);
     std::uint32_t next = e.next;
     int width = e.width;
     for (; i < n; ++i) {
-        std::uint32_t key = prefix << 8 | indices[i];
-        std::size_t at = (key * 2654435761u) >> (32 - lzw_hash_bits);
-        std::uint32_t s = slots[at];
-        while (s != 0 && s >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
-        std::uint32_t miss = s == 0, room = next < lzw_table_size;
-        std::uint32_t add = miss & room;
-        // A miss writes the string so far and makes an entry for it and this index.
-        p.acc |= std::uint64_t{miss ? prefix : 0} << p.bits;
-        p.bits += miss ? width : 0;
+        std::uint32_t index = indices[i], key = prefix << 8 | index;
+        std::size_t at = mix ^ spread_of(index);
+        std::uint64_t s = slots[at];
+        while (s != 0 && static_cast<std::uint32_t>(s) >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
+        if (s != 0) {  // the string goes on
+            prefix = static_cast<std::uint32_t>(s) & entry_mask;
+            mix = static_cast<std::uint32_t>(s >> mix_shift);
+            continue;
+        }
+        // It ends: its code goes out, and its entry with this index is made.
+        p.acc |= std::uint64_t{prefix} << p.bits;
+        p.bits += width;
         std::memcpy(p.at, &p.acc, sizeof p.acc);
         int whole = p.bits >> 3;
         p.at += whole;
         p.acc >>= whole * 8;
         p.bits &= 7;
-        slots[at] = add ? key << entry_bits | next : s;
-        width += static_cast<int>(add & (next == (1u << width)) & (width < lzw_max_width));
-        next += add;
-        prefix = miss ? indices[i] : s & entry_mask;
-        if (miss & !room) {  // the table is full: start it again
+        if (next < lzw_table_size) {
+            slots[at] = std::uint64_t{mix_of(next)} << mix_shift | key << entry_bits | next;
+            if (next++ == (1u << width) && width < lzw_max_width) ++width;
+        } else {  // the table is full: start it again
             flush_packed(p, *e.out);
             e.out->acc = static_cast<std::uint32_t>(p.acc);
             e.out->bits = p.bits;
@@ -93,6 +101,8 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
             e.out->acc = 0;
             e.out->bits = 0;
         }
+        prefix = index;
+        mix = mix_of(index);
         if (p.at - stage >= static_cast<std::ptrdiff_t>(lzw_stage_bytes)) flush_packed(p, *e.out);
     }
     flush_packed(p, *e.out);
