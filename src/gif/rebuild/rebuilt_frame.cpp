@@ -60,7 +60,14 @@ struct drawing {
         if (b.empty()) return;
         std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
         std::vector<std::uint32_t> row(n), under(p.under ? n : 0);
+        const picture_view& v = p.pic;
+        // Rows that are the picture's own, unchanged, are read where they lie.
+        bool in_place = !p.under && !p.undo && b.x0 >= v.area.x0 && b.x1 <= v.area.x1;
         for (std::int64_t y = b.y0; y < b.y1; ++y) {
+            if (in_place && y >= v.area.y0 && y < v.area.y1) {
+                f(y, v.pixels + (y - v.area.y0) * (v.area.x1 - v.area.x0) + (b.x0 - v.area.x0));
+                continue;
+            }
             picture_row(p, y, b.x0, b.x1, row.data());
             if (p.under) {
                 copy_row(*p.under, y, b.x0, b.x1, under.data());
@@ -116,19 +123,6 @@ box clear_box(const rebuilt_picture& p) {
     return joined(clear, out.b);
 }
 
-box drawn_box(const drawing& d) {
-    box_builder out;
-    box live = live_part(d.p);
-    std::int64_t n = live.x1 - live.x0;
-    d.each_row(live, [&](std::int64_t y, const std::uint32_t* px) {
-        std::int64_t first = 0, last = n;
-        while (first < n && !px[first]) ++first;
-        while (last > first && !px[last - 1]) --last;
-        out.add_run(y, live.x0 + first, live.x0 + last);
-    });
-    return out.b;
-}
-
 // How the picture's colours are shared out among frames.
 struct colour_groups {
     std::size_t colours = 0;
@@ -137,23 +131,39 @@ struct colour_groups {
     std::size_t frames() const { return colours == 0 ? 1 : (colours + per_frame - 1) / per_frame; }
 };
 
-colour_groups number_colours(const rebuild_tools& t, const drawing& d, const box& b) {
-    colour_ids_clear(t.ids);
+// What the frames draw, found in one pass: the box of the pixels they draw,
+// and their colours, numbered in the order met.
+struct drawn_part {
+    box b;
     colour_groups g;
-    std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
-    d.each_row(b, [&](std::int64_t, const std::uint32_t* px) {
-        std::uint32_t last = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!px[i])
-                g.transparent = true;
-            else if (px[i] != last)
-                colour_id(t.ids, last = px[i]);
+};
+
+drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
+    colour_ids_clear(t.ids);
+    box_builder out;
+    std::uint64_t drawn_pixels = 0;
+    box live = live_part(d.p);
+    std::int64_t n = live.x1 - live.x0;
+    d.each_row(live, [&](std::int64_t y, const std::uint32_t* px) {
+        std::int64_t first = 0, last = n;
+        while (first < n && !px[first]) ++first;
+        while (last > first && !px[last - 1]) --last;
+        out.add_run(y, live.x0 + first, live.x0 + last);
+        std::uint32_t seen = 0;
+        for (std::int64_t i = first; i < last; ++i) {
+            if (!px[i]) continue;
+            ++drawn_pixels;
+            if (px[i] != seen) colour_id(t.ids, seen = px[i]);
         }
     });
-    g.colours = t.ids.colours.size();
-    if (g.colours > 256) g.transparent = true;
-    if (g.transparent) g.per_frame = 255;  // one index stays for the pixels left alone
-    return g;
+    drawn_part r;
+    // A picture with nothing to draw still takes its time: one transparent pixel.
+    const box& region = d.p.region;
+    r.b = out.b.empty() ? box{region.x0, region.y0, region.x0 + 1, region.y0 + 1} : out.b;
+    r.g.colours = t.ids.colours.size();
+    r.g.transparent = drawn_pixels < static_cast<std::uint64_t>((r.b.x1 - r.b.x0) * (r.b.y1 - r.b.y0)) || r.g.colours > 256;
+    if (r.g.transparent) r.g.per_frame = 255;  // one index stays for the pixels left alone
+    return r;
 }
 
 // The frame of group k draws the pixels of its colours.
@@ -219,14 +229,22 @@ void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, 
     std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
     std::vector<std::uint8_t> row(n);
     const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
+    auto index_of = [&](std::uint32_t colour) {
+        std::uint32_t id = colour ? colour_id(t.ids, colour) - static_cast<std::uint32_t>(f.first) : UINT32_MAX;
+        return id < f.count ? static_cast<std::uint8_t>(id) : left_alone;
+    };
     d.each_row(f.b, [&](std::int64_t, const std::uint32_t* px) {
-        std::uint32_t last = 0;
-        std::uint8_t index = left_alone;
+        // Neighbours are often alike, or one of the last two colours.
+        std::uint32_t last = 0, other = 0;
+        std::uint8_t index = left_alone, other_index = left_alone;
         for (std::size_t i = 0; i < n; ++i) {
-            if (px[i] != last) {  // neighbours are often alike
-                last = px[i];
-                std::uint32_t id = last ? colour_id(t.ids, last) - static_cast<std::uint32_t>(f.first) : UINT32_MAX;
-                index = id < f.count ? static_cast<std::uint8_t>(id) : left_alone;
+            if (px[i] != last) {
+                std::uint32_t c = px[i];
+                std::uint8_t k = c == other ? other_index : index_of(c);
+                other = last;
+                other_index = index;
+                last = c;
+                index = k;
             }
             row[i] = index;
         }
@@ -264,10 +282,9 @@ picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p) 
     drawing d{p, clear_box(p)};
     std::uint64_t item = t.spool ? output_position(*t.spool) : 0;
     if (!t.spool && !d.clear.empty()) canvas_clear(t.canvas, moved(p, d.clear));
-    // A picture with nothing to draw still takes its time: one transparent pixel.
-    box drawn = drawn_box(d);
-    box b = drawn.empty() ? box{p.region.x0, p.region.y0, p.region.x0 + 1, p.region.y0 + 1} : drawn;
-    colour_groups g = number_colours(t, d, b);
+    drawn_part drawn = find_drawn(t, d);
+    const box& b = drawn.b;
+    const colour_groups& g = drawn.g;
     std::size_t frames = g.frames();
     for (std::size_t k = 0; k < frames; ++k) {
         frame_plan f;
