@@ -20,6 +20,11 @@ bool affordable(const file_canvas& c, const box& b) {
 }
 
 void hold_exactly(file_canvas& c, const box& b) {
+    if (c.held.empty()) {  // the first pixels: in the memory the last file's canvas had, where it is enough
+        c.pixels.assign(area(b), 0);
+        c.held = b;
+        return;
+    }
     std::vector<std::uint32_t> grown(area(b), 0);
     std::int64_t w = b.x1 - b.x0;
     for (std::int64_t y = c.held.y0; y < c.held.y1; ++y)
@@ -32,7 +37,11 @@ void hold_exactly(file_canvas& c, const box& b) {
 }  // namespace
 
 void file_canvas_open(file_canvas& c, int width, int height) {
+    std::vector<std::uint32_t> memory;
+    memory.swap(c.pixels);
     c = file_canvas{};
+    memory.clear();
+    c.pixels.swap(memory);
     c.width = width;
     c.height = height;
 }
@@ -84,6 +93,9 @@ void journal_open(file_canvas& c, const box& region) {
     // A copy of the region takes 4 bytes a pixel, an entry 8: beyond an
     // eighth of its pixels the journal gives way.
     j.most = std::max<std::uint64_t>(area(j.region) / 8, 64);
+    // Room for all of them at once: pages never written cost nothing, and
+    // the entries are never copied as they grow.
+    j.entries.reserve(j.most);
     j.copy.clear();
 }
 

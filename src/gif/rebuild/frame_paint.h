@@ -14,8 +14,8 @@
 #include "gif/lzw/lzw_decoder.h"
 #include "gif/rebuild/file_canvas.h"
 
-constexpr std::size_t paint_room = 32 * 1024;     // indices decoded at a time
-constexpr std::size_t paint_history = 32 * 1024;  // the last ones, kept before the next for strings to be copied from
+constexpr std::size_t paint_room = 16 * 1024;     // indices decoded at a time
+constexpr std::size_t paint_history = 16 * 1024;  // the last ones, kept before the next for strings to be copied from
 
 // Where a frame's indices are decoded: the area, and the history before it.
 struct decode_buffer {
