@@ -21,6 +21,7 @@
 #include "gif/rebuild/cropped_frame.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/frame_paint.h"
+#include "gif/rebuild/side_thread.h"
 #include "gif/stream.h"
 
 // The entries of the most recent global table read whole, entry by entry.
@@ -38,6 +39,8 @@ struct rebuild_state {
     file_canvas canvas;
     frame_painter painter;
     lzw_encoder encoder;
+    lzw_encoder second_encoder;
+    side_thread side;  // codes part of a large frame beside the run's own thread
     colour_ids ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first
     output_stream spool;

@@ -31,7 +31,8 @@ box on_output(const pass_state& s, const box& b) {
 }
 
 rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
-    return {r.canvas, r.out, r.rebuild().encoder, r.rebuild().ids, spool};
+    rebuild_state& b = r.rebuild();
+    return {r.canvas, r.out, b.encoder, b.second_encoder, b.side, b.ids, spool};
 }
 
 // Starts painting the image on the file's canvas; returns the tap that
@@ -134,6 +135,7 @@ void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect
 
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all) {
     file_canvas_open(r.rebuild().canvas, screen.width, screen.height);
+    r.rebuild().side.prepare();  // ready before a frame needs it
     redraw_all = redraw_all && !s.written.empty();  // earlier passes may have drawn nothing
     s.left_offset = screen.left_offset;
     s.top_offset = screen.top_offset;

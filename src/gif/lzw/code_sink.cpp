@@ -24,6 +24,31 @@ void code_sink::put_bytes(const std::uint8_t* b, std::size_t n) {
     }
 }
 
+void code_sink::append(const std::uint8_t* b, std::size_t n, std::uint32_t last, int last_bits) {
+    if (bits == 0) {
+        put_bytes(b, n);
+    } else {
+        // Each byte moves up by the bits waiting here, a stage at a time.
+        std::uint8_t stage[1024];
+        unsigned carry = acc, shift = static_cast<unsigned>(bits);
+        acc = 0;
+        bits = 0;
+        while (n > 0) {
+            std::size_t k = std::min(n, sizeof stage);
+            for (std::size_t i = 0; i < k; ++i) {
+                stage[i] = static_cast<std::uint8_t>(b[i] << shift | carry);
+                carry = b[i] >> (8 - shift);
+            }
+            put_bytes(stage, k);
+            b += k;
+            n -= k;
+        }
+        acc = carry;
+        bits = static_cast<int>(shift);
+    }
+    if (last_bits > 0) put(last & ((1u << last_bits) - 1), last_bits);
+}
+
 void code_sink::finish() {
     if (bits > 0) put_byte(static_cast<std::uint8_t>(acc));
     bits = 0;

@@ -31,13 +31,17 @@ struct code_sink {
     // Takes n whole bytes of codes already packed; only while no bits are
     // waiting.
     void put_bytes(const std::uint8_t* b, std::size_t n);
+    // Puts the codes another sink packed: its n whole bytes, then the
+    // `last_bits` bits of `last` it had left.
+    void append(const std::uint8_t* b, std::size_t n, std::uint32_t last, int last_bits);
     // Writes the last bits and the last sub-block (not the terminator).
     void finish();
+    // Hands on the sub-block as far as it is filled, keeping the bits left.
+    void end_block();
 
 private:
     void put_byte(std::uint8_t b) {
         block[1 + fill++] = b;
         if (fill == layout::max_sub_block) end_block();
     }
-    void end_block();
 };

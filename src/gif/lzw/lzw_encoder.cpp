@@ -9,12 +9,17 @@ namespace {
 constexpr int entry_bits = 12;
 constexpr std::uint32_t entry_mask = (1u << entry_bits) - 1;
 constexpr std::size_t slot_mask = lzw_hash_slots - 1;
-constexpr int mix_shift = 32;
 
-// A string's slot is its prefix's mix and its index's spread together:
-// each is a hash of its own, and the prefix's is kept with the entry, so
-// that one lookup leads to the next with little work between.
-std::uint32_t mix_of(std::uint32_t code) { return (code * 2654435761u) >> (32 - lzw_hash_bits); }
+// The table knows an entry by its mix, the entry times an odd number
+// modulo 4096: one to one, so a string is still its prefix's mix and its
+// index, and consecutive entries lie far apart. A string's slot is its
+// prefix's mix and its index's spread together, so one lookup leads to
+// the next with little work between; only a code written out is turned
+// back from its mix.
+constexpr std::uint32_t mix_factor = 2531, unmix_factor = 971;  // 2531 * 971 = 1 modulo 4096
+static_assert(mix_factor * unmix_factor % lzw_table_size == 1, "unmixing undoes mixing");
+std::uint32_t mix_of(std::uint32_t code) { return code * mix_factor & entry_mask; }
+std::uint32_t code_of(std::uint32_t mix) { return mix * unmix_factor & entry_mask; }
 std::uint32_t spread_of(std::uint32_t index) { return (index * 0x85EBCA77u) >> (32 - lzw_hash_bits); }
 
 void start_table(lzw_encoder& e) {
@@ -45,11 +50,15 @@ void flush_packed(packed_codes& p, code_sink& out) {
 
 }  // namespace
 
-void encoder_start(lzw_encoder& e, int code_size, code_sink& out) {
+void encoder_start_after_clear(lzw_encoder& e, int code_size, code_sink& out) {
     e.out = &out;
     e.code_size = code_size;
     e.prefix = -1;
     start_table(e);
+}
+
+void encoder_start(lzw_encoder& e, int code_size, code_sink& out) {
+    encoder_start_after_clear(e, code_size, out);
     out.put(1u << code_size, e.width);
 }
 
@@ -63,22 +72,21 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
     packed_codes p{e.out->acc, e.out->bits, stage, stage};
     e.out->acc = 0;
     e.out->bits = 0;
-    std::uint64_t* const slots = e.slot;
-    std::uint32_t prefix = static_cast<std::uint32_t>(e.prefix), mix = mix_of(prefix);
+    std::uint32_t* const slots = e.slot;
+    std::uint32_t mix = mix_of(static_cast<std::uint32_t>(e.prefix));  // of the string so far
     std::uint32_t next = e.next;
     int width = e.width;
     for (; i < n; ++i) {
-        std::uint32_t index = indices[i], key = prefix << 8 | index;
-        std::size_t at = mix ^ spread_of(index);
-        std::uint64_t s = slots[at];
-        while (s != 0 && static_cast<std::uint32_t>(s) >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
+        std::uint32_t index = indices[i], key = mix << 8 | index;
+        std::size_t at = ((mix << 1) ^ spread_of(index)) & slot_mask;
+        std::uint32_t s = slots[at];
+        while (s != 0 && s >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
         if (s != 0) {  // the string goes on
-            prefix = static_cast<std::uint32_t>(s) & entry_mask;
-            mix = static_cast<std::uint32_t>(s >> mix_shift);
+            mix = s & entry_mask;
             continue;
         }
         // It ends: its code goes out, and its entry with this index is made.
-        p.acc |= std::uint64_t{prefix} << p.bits;
+        p.acc |= std::uint64_t{code_of(mix)} << p.bits;
         p.bits += width;
         std::memcpy(p.at, &p.acc, sizeof p.acc);
         int whole = p.bits >> 3;
@@ -86,7 +94,7 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
         p.acc >>= whole * 8;
         p.bits &= 7;
         if (next < lzw_table_size) {
-            slots[at] = std::uint64_t{mix_of(next)} << mix_shift | key << entry_bits | next;
+            slots[at] = key << entry_bits | mix_of(next);
             if (next++ == (1u << width) && width < lzw_max_width) ++width;
         } else {  // the table is full: start it again
             flush_packed(p, *e.out);
@@ -101,25 +109,41 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
             e.out->acc = 0;
             e.out->bits = 0;
         }
-        prefix = index;
         mix = mix_of(index);
         if (p.at - stage >= static_cast<std::ptrdiff_t>(lzw_stage_bytes)) flush_packed(p, *e.out);
     }
     flush_packed(p, *e.out);
     e.out->acc = static_cast<std::uint32_t>(p.acc);
     e.out->bits = p.bits;
-    e.prefix = static_cast<int>(prefix);
+    e.prefix = static_cast<int>(code_of(mix));
     e.next = next;
     e.width = width;
 }
 
-void encoder_finish(lzw_encoder& e) {
+namespace {
+
+// Puts the string so far, then `code` at the width the decoder reads it.
+void end_string(lzw_encoder& e, unsigned code) {
     if (e.prefix >= 0) {
         e.out->put(static_cast<unsigned>(e.prefix), e.width);
         // The code just written made an entry in the decoder, which may have
         // widened its codes for the next.
         if (e.next < lzw_table_size) entry_made(e);
     }
-    e.out->put((1u << e.code_size) + 1, e.width);
+    e.out->put(code, e.width);
+    e.prefix = -1;
+}
+
+}  // namespace
+
+void encoder_clear(lzw_encoder& e) {
+    end_string(e, 1u << e.code_size);
+    start_table(e);
+}
+
+void encoder_close(lzw_encoder& e) { end_string(e, (1u << e.code_size) + 1); }
+
+void encoder_finish(lzw_encoder& e) {
+    encoder_close(e);
     e.out->finish();
 }

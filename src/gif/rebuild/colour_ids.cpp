@@ -47,3 +47,5 @@ std::uint32_t colour_id_slow(colour_ids& m, std::uint32_t colour, std::size_t sl
     m.recent_id[slot] = m.last_id;
     return m.last_id;
 }
+
+std::uint32_t colour_id_stored(const colour_ids& m, std::uint32_t colour) { return m.ids[slot_of(m, colour)]; }

@@ -12,7 +12,7 @@ struct colour_ids {
     std::vector<std::uint32_t> colours;  // the colour of each number
     std::uint32_t last_colour = 0, last_id = 0;  // neighbours are often alike
     // Colours met lately, each in the slot its low bits choose.
-    static constexpr std::size_t recent_slots = 4096;
+    static constexpr std::size_t recent_slots = 1024;
     std::uint32_t recent_colour[recent_slots];
     std::uint32_t recent_id[recent_slots];
 };
@@ -33,4 +33,13 @@ inline std::uint32_t colour_id(colour_ids& m, std::uint32_t colour) {
     m.last_colour = colour;
     m.last_id = m.recent_id[slot];
     return m.last_id;
+}
+
+// The number of a colour already numbered, found without changing the
+// table, so that several threads may look at once.
+std::uint32_t colour_id_stored(const colour_ids& m, std::uint32_t colour);
+
+inline std::uint32_t colour_id_of(const colour_ids& m, std::uint32_t colour) {
+    std::size_t slot = recent_slot(colour);
+    return m.recent_colour[slot] == colour ? m.recent_id[slot] : colour_id_stored(m, colour);
 }

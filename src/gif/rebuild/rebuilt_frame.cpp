@@ -8,6 +8,7 @@
 #include "gif/layout.h"
 #include "gif/lzw/run_code.h"
 #include "gif/rebuild/reverse_spool.h"
+#include "gif/rebuild/row_coding.h"
 
 namespace {
 
@@ -223,34 +224,47 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
     return frame_control_size + 1 + image_descriptor_size + size + 1;
 }
 
+// The frame's rows as indices of its table, for code_rows: it may code
+// two parts at once, so colours are only looked up here, never numbered.
+struct frame_rows {
+    const rebuild_tools& t;
+    const drawing& d;
+    const frame_plan& f;
+
+    static void code(void* context, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
+        const frame_rows& r = *static_cast<const frame_rows*>(context);
+        const frame_plan& f = r.f;
+        std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
+        std::vector<std::uint8_t> row(n);
+        const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
+        auto index_of = [&](std::uint32_t colour) {
+            std::uint32_t id = colour ? colour_id_of(r.t.ids, colour) - static_cast<std::uint32_t>(f.first) : UINT32_MAX;
+            return id < f.count ? static_cast<std::uint8_t>(id) : left_alone;
+        };
+        r.d.each_row(box{f.b.x0, f.b.y0 + y0, f.b.x1, f.b.y0 + y1}, [&](std::int64_t, const std::uint32_t* px) {
+            // Neighbours are often alike, or one of the last two colours.
+            std::uint32_t last = 0, other = 0;
+            std::uint8_t index = left_alone, other_index = left_alone;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (px[i] != last) {
+                    std::uint32_t c = px[i];
+                    std::uint8_t k = c == other ? other_index : index_of(c);
+                    other = last;
+                    other_index = index;
+                    last = c;
+                    index = k;
+                }
+                row[i] = index;
+            }
+            encoder_take(e, row.data(), n);
+        });
+    }
+};
+
 void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, output_stream& out, int code_size) {
     code_sink sink = sink_to(out);
-    encoder_start(t.encoder, code_size, sink);
-    std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
-    std::vector<std::uint8_t> row(n);
-    const std::uint8_t left_alone = static_cast<std::uint8_t>(f.count);
-    auto index_of = [&](std::uint32_t colour) {
-        std::uint32_t id = colour ? colour_id(t.ids, colour) - static_cast<std::uint32_t>(f.first) : UINT32_MAX;
-        return id < f.count ? static_cast<std::uint8_t>(id) : left_alone;
-    };
-    d.each_row(f.b, [&](std::int64_t, const std::uint32_t* px) {
-        // Neighbours are often alike, or one of the last two colours.
-        std::uint32_t last = 0, other = 0;
-        std::uint8_t index = left_alone, other_index = left_alone;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (px[i] != last) {
-                std::uint32_t c = px[i];
-                std::uint8_t k = c == other ? other_index : index_of(c);
-                other = last;
-                other_index = index;
-                last = c;
-                index = k;
-            }
-            row[i] = index;
-        }
-        encoder_take(t.encoder, row.data(), n);
-    });
-    encoder_finish(t.encoder);
+    frame_rows rows{t, d, f};
+    code_rows(t.encoder, t.second_encoder, t.side, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0, {frame_rows::code, &rows});
     write_out(out, &block_terminator, 1);
 }
 

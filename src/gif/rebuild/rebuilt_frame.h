@@ -15,6 +15,7 @@
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/shown_mask.h"
+#include "gif/rebuild/side_thread.h"
 
 struct rebuilt_picture {
     picture_view pic;
@@ -34,6 +35,8 @@ struct rebuild_tools {
     canvas_state& canvas;  // the output's
     output_stream& out;
     lzw_encoder& encoder;
+    lzw_encoder& second_encoder;  // for the second part of a large frame
+    side_thread& side;            // where that part is coded
     colour_ids& ids;
     output_stream* spool = nullptr;
 };

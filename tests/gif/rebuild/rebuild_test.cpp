@@ -13,6 +13,7 @@
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/rebuilt_frame.h"
+#include "gif/rebuild/row_coding.h"
 #include "gif_decode.h"
 #include "gif_play.h"
 
@@ -70,6 +71,8 @@ struct writer {
     std::vector<std::uint8_t> data;
     std::unique_ptr<output_stream> out = std::make_unique<output_stream>();
     std::unique_ptr<lzw_encoder> encoder = std::make_unique<lzw_encoder>();
+    std::unique_ptr<lzw_encoder> second = std::make_unique<lzw_encoder>();
+    side_thread side;
     std::unique_ptr<colour_ids> ids = std::make_unique<colour_ids>();
     canvas_state canvas;
 
@@ -82,7 +85,7 @@ struct writer {
         write_out(*out, head, sizeof head);
         canvas_open(canvas, *out, false, w, h, 6);
     }
-    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *ids}, p); }
+    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *second, side, *ids}, p); }
     testgif::timeline play(testgif::decoded& d) {
         write_out(*out, &layout::trailer, 1);
         close_output(*out);
@@ -98,20 +101,27 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         int colours;
         bool holes;
         std::size_t frames;  // that draw the first picture: 255 colours each beside a transparent index
+        int w, h;            // large ones are coded in two parts at once
     } cases[] = {
-        {"few colours", 12, false, 1},
-        {"transparent holes", 12, true, 1},
-        {"256 colours", 256, false, 1},
-        {"256 colours with holes", 256, true, 2},
-        {"700 colours", 700, true, 3},
+        {"few colours", 12, false, 1, 40, 30},
+        {"transparent holes", 12, true, 1, 40, 30},
+        {"256 colours", 256, false, 1, 40, 30},
+        {"256 colours with holes", 256, true, 2, 40, 30},
+        {"700 colours", 700, true, 3, 40, 30},
+        {"large, few colours", 12, false, 1, 320, 241},
+        {"large, 256 colours with holes", 256, true, 2, 320, 241},
+        {"large, 700 colours", 700, true, 3, 401, 200},
     };
-    const int w = 40, h = 30;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const int w = c.w, h = c.h;
+        if (w * h >= 320 * 200) {
+            ASSERT_LT(second_part_row(w, h), h);
+        }
         std::vector<std::uint32_t> first = picture_of(w, h, c.colours, c.holes), second = first;
         // The second differs in a corner, transparent in places where the first is not.
-        for (int y = 20; y < 30; ++y)
-            for (int x = 25; x < 40; ++x) second[static_cast<std::size_t>(y) * w + x] = (x + y) % 3 ? opaque_pixel | 0x123456u : 0;
+        for (int y = h - 10; y < h; ++y)
+            for (int x = w - 15; x < w; ++x) second[static_cast<std::size_t>(y) * w + x] = (x + y) % 3 ? opaque_pixel | 0x123456u : 0;
         picture_view a{{0, 0, w, h}, first.data()}, b{{0, 0, w, h}, second.data()};
         writer out(w, h);
         rebuilt_picture p;

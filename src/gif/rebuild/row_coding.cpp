@@ -1,0 +1,82 @@
+#include "gif/rebuild/row_coding.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t least_parted = std::uint64_t{1} << 16;  // pixels: smaller frames are coded whole
+// Pixels the second part takes at most: its codes are held in memory
+// until the first part's are written.
+constexpr std::uint64_t most_second = std::uint64_t{1} << 19;
+
+struct second_part {
+    lzw_encoder& e;
+    row_source rows;
+    int code_size;
+    std::int64_t y0, y1;
+    std::vector<std::uint8_t> bytes;
+    code_sink sink;
+    std::exception_ptr failed;
+};
+
+void keep_block(void* context, const std::uint8_t* block, std::size_t n) {
+    auto& bytes = *static_cast<std::vector<std::uint8_t>*>(context);
+    bytes.insert(bytes.end(), block + 1, block + n);  // without its length byte
+}
+
+void code_second(void* context) {
+    second_part& s = *static_cast<second_part*>(context);
+    try {
+        s.sink.to = {keep_block, &s.bytes};
+        encoder_start_after_clear(s.e, s.code_size, s.sink);
+        s.rows.code(s.rows.context, s.y0, s.y1, s.e);
+        encoder_close(s.e);
+        s.sink.end_block();
+    } catch (...) {
+        s.failed = std::current_exception();
+    }
+}
+
+// Waits for the side thread however the first part is left.
+struct waiting {
+    side_thread* t;
+    ~waiting() {
+        if (t) t->wait();
+    }
+};
+
+}  // namespace
+
+std::int64_t second_part_row(std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height < 2 || static_cast<std::uint64_t>(width * height) < least_parted) return height;
+    std::int64_t rows = std::min<std::int64_t>(height / 2, static_cast<std::int64_t>(most_second) / width);
+    return rows < 1 ? height : height - rows;
+}
+
+void code_rows(lzw_encoder& first, lzw_encoder& second, side_thread& side, code_sink& out, int code_size,
+               std::int64_t width, std::int64_t height, row_source rows) {
+    std::int64_t cut = second_part_row(width, height);
+    encoder_start(first, code_size, out);
+    if (cut == height) {
+        rows.code(rows.context, 0, height, first);
+        encoder_finish(first);
+        return;
+    }
+    second_part s{second, rows, code_size, cut, height, {}, {}, {}};
+    // Room for the most its codes can take, made at once: pages it never
+    // writes cost nothing, and the codes are never copied as it grows.
+    std::uint64_t pixels = static_cast<std::uint64_t>(width * (height - cut));
+    s.bytes.reserve(static_cast<std::size_t>(pixels + pixels / 2 + 64));
+    bool beside = side.start(code_second, &s);
+    {
+        waiting w{beside ? &side : nullptr};
+        rows.code(rows.context, 0, cut, first);
+        encoder_clear(first);
+    }
+    if (!beside) code_second(&s);
+    if (s.failed) std::rethrow_exception(s.failed);
+    out.append(s.bytes.data(), s.bytes.size(), s.sink.acc, s.sink.bits);
+    out.finish();
+}

@@ -1,0 +1,95 @@
+#include "gif/rebuild/side_thread.h"
+
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
+#include <pthread.h>
+
+#include <condition_variable>
+#include <mutex>
+
+struct side_thread_state {
+    std::mutex m;
+    std::condition_variable changed;
+    void (*task)(void*) = nullptr;  // the task to run, until it is done
+    void* context = nullptr;
+    bool ending = false;
+    bool running = false;  // the thread was made
+    pthread_t t{};
+};
+
+namespace {
+
+// Its tasks are short loops over rows: a small stack is plenty.
+constexpr std::size_t stack_bytes = 256 * 1024;
+
+void serve(side_thread_state& s) {
+    std::unique_lock<std::mutex> lock(s.m);
+    for (;;) {
+        s.changed.wait(lock, [&] { return s.task || s.ending; });
+        if (!s.task) return;
+        lock.unlock();
+        s.task(s.context);
+        lock.lock();
+        s.task = nullptr;
+        s.changed.notify_all();
+    }
+}
+
+void* serve_thread(void* state) {
+    serve(*static_cast<side_thread_state*>(state));
+    return nullptr;
+}
+
+}  // namespace
+
+side_thread::side_thread() = default;
+
+side_thread::~side_thread() {
+    if (!state_ || !state_->running) return;
+    {
+        std::lock_guard<std::mutex> lock(state_->m);
+        state_->ending = true;
+    }
+    state_->changed.notify_all();
+    pthread_join(state_->t, nullptr);
+}
+
+void side_thread::prepare() {
+    if (state_) return;
+    state_ = std::make_unique<side_thread_state>();
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return;
+    pthread_attr_setstacksize(&attr, stack_bytes);
+    // Where none can be had, tasks run where they are given.
+    state_->running = pthread_create(&state_->t, &attr, serve_thread, state_.get()) == 0;
+    pthread_attr_destroy(&attr);
+}
+
+bool side_thread::start(void (*task)(void*), void* context) {
+    prepare();
+    if (!state_->running) return false;
+    {
+        std::lock_guard<std::mutex> lock(state_->m);
+        state_->task = task;
+        state_->context = context;
+    }
+    state_->changed.notify_all();
+    return true;
+}
+
+void side_thread::wait() {
+    if (!state_ || !state_->running) return;
+    std::unique_lock<std::mutex> lock(state_->m);
+    state_->changed.wait(lock, [&] { return !state_->task; });
+}
+
+#else
+
+struct side_thread_state {};
+
+side_thread::side_thread() = default;
+side_thread::~side_thread() = default;
+void side_thread::prepare() {}
+bool side_thread::start(void (*)(void*), void*) { return false; }
+void side_thread::wait() {}
+
+#endif

@@ -1,0 +1,28 @@
+// A second thread that a run keeps for work it can do beside its own, one
+// task at a time. It is made once and then woken for each task: a thread
+// made anew often starts only once its maker waits for it. Where threads
+// cannot be had (WebAssembly built without them, or none left), start
+// says so and the caller does the task itself.
+#pragma once
+
+#include <memory>
+
+struct side_thread_state;
+
+class side_thread {
+public:
+    side_thread();
+    ~side_thread();  // ends the thread once its task is done
+    side_thread(const side_thread&) = delete;
+    side_thread& operator=(const side_thread&) = delete;
+
+    // Makes the thread now, so that it is ready when the first task comes.
+    void prepare();
+    // Runs task(context) in the thread; false where there is none to run it.
+    bool start(void (*task)(void*), void* context);
+    // Returns once the task started last is done.
+    void wait();
+
+private:
+    std::unique_ptr<side_thread_state> state_;
+};
