@@ -42,6 +42,7 @@ struct rebuild_state {
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread
     colour_ids ids;
+    colour_ids second_ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first
     output_stream spool;
     std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made

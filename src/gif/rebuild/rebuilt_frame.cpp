@@ -139,30 +139,58 @@ struct drawn_part {
     colour_groups g;
 };
 
-drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
-    colour_ids_clear(t.ids);
+// What a part of the picture's rows draws: its box, its pixels drawn, and
+// its colours numbered in the order met.
+struct found_rows {
+    const drawing* d;
+    box rows;
+    colour_ids* ids;
     box_builder out;
     std::uint64_t drawn_pixels = 0;
+
+    static void find(void* context) {
+        found_rows& f = *static_cast<found_rows*>(context);
+        colour_ids_clear(*f.ids);
+        std::int64_t n = f.rows.x1 - f.rows.x0;
+        f.d->each_row(f.rows, [&](std::int64_t y, const std::uint32_t* px) {
+            std::int64_t first = 0, last = n;
+            while (first < n && !px[first]) ++first;
+            while (last > first && !px[last - 1]) --last;
+            f.out.add_run(y, f.rows.x0 + first, f.rows.x0 + last);
+            std::uint32_t seen = 0;
+            for (std::int64_t i = first; i < last; ++i) {
+                if (!px[i]) continue;
+                ++f.drawn_pixels;
+                if (px[i] != seen) colour_id(*f.ids, seen = px[i]);
+            }
+        });
+    }
+};
+
+// A large picture is looked over in two parts at once, the lower rows by
+// the side thread with colours of their own; numbering theirs after the
+// upper rows' gives each colour the number one pass would.
+drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
     box live = live_part(d.p);
-    std::int64_t n = live.x1 - live.x0;
-    d.each_row(live, [&](std::int64_t y, const std::uint32_t* px) {
-        std::int64_t first = 0, last = n;
-        while (first < n && !px[first]) ++first;
-        while (last > first && !px[last - 1]) --last;
-        out.add_run(y, live.x0 + first, live.x0 + last);
-        std::uint32_t seen = 0;
-        for (std::int64_t i = first; i < last; ++i) {
-            if (!px[i]) continue;
-            ++drawn_pixels;
-            if (px[i] != seen) colour_id(t.ids, seen = px[i]);
-        }
-    });
+    std::int64_t cut = live.empty() ? 0 : live.y0 + second_part_row(live.x1 - live.x0, live.y1 - live.y0);
+    found_rows upper{&d, {live.x0, live.y0, live.x1, cut}, &t.ids, {}, 0};
+    found_rows lower{&d, {live.x0, cut, live.x1, live.y1}, &t.second_ids, {}, 0};
+    bool parted = !live.empty() && cut < live.y1, beside = parted && t.side.start(found_rows::find, &lower);
+    found_rows::find(&upper);
+    if (beside) t.side.wait();
+    if (parted && !beside) found_rows::find(&lower);
+    if (parted) {
+        for (std::uint32_t colour : t.second_ids.colours) colour_id(t.ids, colour);
+        upper.out.b = joined(upper.out.b, lower.out.b);
+        upper.drawn_pixels += lower.drawn_pixels;
+    }
     drawn_part r;
     // A picture with nothing to draw still takes its time: one transparent pixel.
     const box& region = d.p.region;
-    r.b = out.b.empty() ? box{region.x0, region.y0, region.x0 + 1, region.y0 + 1} : out.b;
+    r.b = upper.out.b.empty() ? box{region.x0, region.y0, region.x0 + 1, region.y0 + 1} : upper.out.b;
     r.g.colours = t.ids.colours.size();
-    r.g.transparent = drawn_pixels < static_cast<std::uint64_t>((r.b.x1 - r.b.x0) * (r.b.y1 - r.b.y0)) || r.g.colours > 256;
+    r.g.transparent =
+        upper.drawn_pixels < static_cast<std::uint64_t>((r.b.x1 - r.b.x0) * (r.b.y1 - r.b.y0)) || r.g.colours > 256;
     if (r.g.transparent) r.g.per_frame = 255;  // one index stays for the pixels left alone
     return r;
 }

@@ -38,6 +38,7 @@ struct rebuild_tools {
     lzw_encoder& second_encoder;  // for the second part of a large frame
     side_thread& side;            // where that part is coded
     colour_ids& ids;
+    colour_ids& second_ids;       // the colours of a large picture's lower rows, met there
     output_stream* spool = nullptr;
 };
 
