@@ -21,7 +21,7 @@ namespace {
 
 using testgif::bytes;
 
-constexpr std::size_t room = 32 * 1024;  // as frames are painted, with as much history
+constexpr std::size_t room = 16 * 1024;  // as frames are painted, with as much history
 
 struct image_stream {
     int code_size;
