@@ -154,4 +154,46 @@ TEST(lzw_encoder, giflib_decodes_what_it_writes) {
         }
 }
 
+// A stream coded in two parts, as a large rebuilt frame is: the first
+// ends with a clear code, the second is coded apart and its codes put
+// after the first's, at every bit offset the first may end on.
+TEST(lzw_encoder, a_stream_coded_in_two_parts_decodes_whole) {
+    std::mt19937 rng(78);
+    auto first = std::make_unique<lzw_encoder>(), second = std::make_unique<lzw_encoder>();
+    auto out = std::make_unique<output_stream>();
+    for (int code_size = 2; code_size <= 8; ++code_size) {
+        const int w = 300, h = 200;
+        bytes px = random_pixels(rng, std::size_t(w) * h, 1 << code_size);
+        // Also where the first part's last code widens the codes after it.
+        std::size_t widening = 0;
+        code_sink counted;
+        encoder_start(*first, code_size, counted);
+        while (widening < px.size() && (widening < 2 || first->next != 1u << first->width))
+            encoder_take(*first, px.data() + widening++, 1);
+        for (std::size_t cut : {std::size_t{1}, std::size_t{777}, widening}) {
+            SCOPED_TRACE("code size " + std::to_string(code_size) + ", cut at " + std::to_string(cut));
+            std::vector<std::uint8_t> data, tail;
+            output_to_memory(*out, data);
+            code_sink sink = sink_to(*out), apart;
+            apart.to = {[](void* c, const std::uint8_t* b, std::size_t n) {
+                            auto& v = *static_cast<std::vector<std::uint8_t>*>(c);
+                            v.insert(v.end(), b + 1, b + n);
+                        },
+                        &tail};
+            encoder_start(*first, code_size, sink);
+            encoder_take(*first, px.data(), cut);
+            encoder_clear(*first);
+            encoder_start_after_clear(*second, code_size, apart);
+            encoder_take(*second, px.data() + cut, px.size() - cut);
+            encoder_close(*second);
+            apart.end_block();
+            sink.append(tail.data(), tail.size(), apart.acc, apart.bits);
+            sink.finish();
+            write_out(*out, &layout::block_terminator, 1);
+            close_output(*out);
+            EXPECT_EQ(giflib_pixels(w, h, code_size, data), px);
+        }
+    }
+}
+
 }  // namespace
