@@ -37,7 +37,7 @@ void clear_table(lzw_decoder& d) {
 // where the two are that far apart (the area's slack takes what the last
 // copy writes beyond n), else one at a time, as a string that repeats
 // itself is written.
-void copy_back(std::uint8_t* to, std::uint64_t back, std::uint64_t n) {
+inline void copy_back(std::uint8_t* to, std::uint64_t back, std::uint64_t n) {
     const std::uint8_t* from = to - back;
     if (back >= 16) {
         for (std::uint64_t k = 0; k < n; k += 16) std::memcpy(to + k, from + k, 16);
@@ -46,27 +46,34 @@ void copy_back(std::uint8_t* to, std::uint64_t back, std::uint64_t n) {
     for (std::uint64_t k = 0; k < n; ++k) to[k] = from[k];
 }
 
+// Writes n indices of the string of entry e (len long) at index `given`,
+// where it cannot be copied from where it was given before: from its end
+// back through its prefixes. Kept out of line, so that the common case
+// stays small enough to sit in the loop over codes.
+[[gnu::noinline]] void walk_string(lzw_decoder& d, std::uint8_t* to, unsigned e, std::uint64_t len, std::uint64_t n) {
+    for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
+        if (k < n) to[k] = d.last[e];
+}
+
 // Writes n indices of the string of entry e (len long) at index `given`:
 // copied from where it was given before, while that lies in the buffer,
-// else from its end back through its prefixes.
-void write_string(lzw_decoder& d, std::uint64_t given, unsigned e, std::uint64_t len, std::uint64_t n) {
+// else walked.
+inline void write_string(lzw_decoder& d, std::uint64_t given, unsigned e, std::uint64_t len, std::uint64_t n) {
     std::uint8_t* to = d.out + (given - d.out_base);
     if (len == 1) {
         *to = d.last[e];
         return;
     }
     std::uint64_t back = static_cast<std::uint32_t>(static_cast<std::uint32_t>(given) - d.given_at[e]);
-    if (back > 0 && back <= given - d.out_base + d.behind) {
+    if (back > 0 && back <= given - d.out_base + d.behind)
         copy_back(to, back, n);
-        return;
-    }
-    for (std::uint64_t k = len; k-- > 0; e = d.prefix[e])
-        if (k < n) to[k] = d.last[e];
+    else
+        walk_string(d, to, e, len, n);
 }
 
 // Gives the string of entry e, cut at `want`: written where there is an
 // output, else counted.
-void put_string(lzw_decoder& d, registers& r, unsigned e) {
+inline void put_string(lzw_decoder& d, registers& r, unsigned e) {
     std::uint64_t len = d.length[e], room = d.want - r.given, n = len < room ? len : room;
     d.used[d.first[e] >> 6] |= std::uint64_t{1} << (d.first[e] & 63);
     if (d.out) write_string(d, r.given, e, len, n);
