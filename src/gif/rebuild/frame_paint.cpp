@@ -5,6 +5,7 @@
 #include "gif/blank_frame.h"
 #include "gif/layout.h"
 #include "gif/lzw/run_code.h"
+#include "gif/rebuild/paint_row.h"
 #include "gif/short_frame.h"
 
 namespace {
@@ -21,10 +22,7 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     std::uint32_t* out = pixel_ref(*p.canvas, x0, y);
     const std::uint8_t* in = idx + (x0 - (f.rect.x0 + col));
     if (!p.canvas->journal.open) {
-        // Every pixel is written, a transparent one with what it had: a
-        // select, where a branch would miss on pictures full of holes.
-        std::uint32_t t = f.transparent < 0 ? 256u : static_cast<std::uint32_t>(f.transparent);
-        for (std::int64_t k = 0; k < x1 - x0; ++k) out[k] = in[k] == t ? out[k] : p.colours[in[k]];
+        paint_row(out, in, x1 - x0, p.colours, f.transparent < 0 ? 256u : static_cast<std::uint32_t>(f.transparent));
         return;
     }
     for (std::int64_t x = x0; x < x1; ++x, ++out, ++in) {

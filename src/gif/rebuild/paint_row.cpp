@@ -1,0 +1,49 @@
+#include "gif/rebuild/paint_row.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define REELJOIN_PAINT_AVX2 1
+#endif
+
+namespace {
+
+// A select, not a branch: frames full of holes would make it miss.
+void paint_each(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const std::uint32_t* colours,
+                std::uint32_t transparent) {
+    for (std::int64_t k = 0; k < n; ++k) {
+        std::uint32_t keep = 0u - static_cast<std::uint32_t>(in[k] == transparent);
+        out[k] = (out[k] & keep) | (colours[in[k]] & ~keep);
+    }
+}
+
+#ifdef REELJOIN_PAINT_AVX2
+__attribute__((target("avx2"))) void paint_avx2(std::uint32_t* out, const std::uint8_t* in, std::int64_t n,
+                                                const std::uint32_t* colours, std::uint32_t transparent) {
+    const __m256i clear = _mm256_set1_epi32(static_cast<int>(transparent));
+    std::int64_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k)));
+        __m256i colour = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), index, 4);
+        __m256i had = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + k));
+        __m256i keep = _mm256_cmpeq_epi32(index, clear);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_blendv_epi8(colour, had, keep));
+    }
+    paint_each(out + k, in + k, n - k, colours, transparent);
+}
+
+bool cpu_has_avx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+#endif
+
+}  // namespace
+
+void paint_row(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const std::uint32_t* colours,
+               std::uint32_t transparent) {
+#ifdef REELJOIN_PAINT_AVX2
+    static const bool has_avx2 = cpu_has_avx2();
+    if (has_avx2) return paint_avx2(out, in, n, colours, transparent);
+#endif
+    paint_each(out, in, n, colours, transparent);
+}
