@@ -29,13 +29,6 @@ struct image_stream {
     bytes indices;  // what they decode to
 };
 
-bytes payload_of(const bytes& blocks) {
-    bytes p;
-    for (std::size_t at = 0; at < blocks.size() && blocks[at] != 0; at += 1 + blocks[at])
-        p.insert(p.end(), blocks.begin() + at + 1, blocks.begin() + at + 1 + blocks[at]);
-    return p;
-}
-
 // Decodes a whole stream through the small buffer; the indices go to `all`
 // where it is given.
 std::uint64_t decode(lzw_decoder& d, const image_stream& s, std::uint64_t pixels, bytes* all) {
@@ -73,7 +66,7 @@ void finish(stream_set& s) {
 stream_set synthetic(int code_size) {
     bytes pixels = testgif::pattern(640, 480, 1 << code_size, 11);
     stream_set s{"min" + std::to_string(code_size), {}, 0};
-    s.images.push_back({code_size, payload_of(testgif::sub_blocks(testgif::lzw_encode(pixels, code_size))), {}});
+    s.images.push_back({code_size, testgif::stream_of(testgif::sub_blocks(testgif::lzw_encode(pixels, code_size))), {}});
     finish(s);
     return s;
 }
@@ -112,7 +105,7 @@ int main(int argc, char** argv) {
         std::string path = argv[i];
         stream_set s{path.substr(path.find_last_of('/') + 1), {}, 0};
         for (const testgif::scanned_image& im : testgif::scan_gif(testgif::read_file(path)).images) {
-            s.images.push_back({im.code_size, payload_of(im.data), {}});
+            s.images.push_back({im.code_size, testgif::stream_of(im.data), {}});
             if (s.images.size() == 2) break;  // as "#1-" decodes
         }
         if (s.images.empty()) {

@@ -64,9 +64,7 @@ stream_set synthetic(int code_size) {
 std::vector<bytes> payloads(const stream_set& s) {
     std::vector<bytes> out;
     for (const image_stream& im : s.images) {
-        bytes p;
-        for (std::size_t at = 0; at < im.blocks.size() && im.blocks[at] != 0; at += 1 + im.blocks[at])
-            p.insert(p.end(), im.blocks.begin() + at + 1, im.blocks.begin() + at + 1 + im.blocks[at]);
+        bytes p = testgif::stream_of(im.blocks);
         p.resize(p.size() + scan_slack);
         out.push_back(std::move(p));
     }

@@ -87,6 +87,15 @@ bytes sub_blocks(const bytes& stream, const std::vector<std::size_t>& sizes, boo
     return out;
 }
 
+bytes stream_of(const bytes& blocks) {
+    bytes s;
+    for (std::size_t at = 0; at < blocks.size() && blocks[at] != 0; at += 1 + std::size_t{blocks[at]}) {
+        std::size_t end = std::min(blocks.size(), at + 1 + blocks[at]);
+        s.insert(s.end(), blocks.begin() + static_cast<std::ptrdiff_t>(at + 1), blocks.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return s;
+}
+
 namespace {
 
 // Entry count 2..256, a power of two, to the descriptor's size field; -1 for none.

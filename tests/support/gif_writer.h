@@ -41,6 +41,10 @@ bytes lzw_encode(const bytes& pixels, int min_code_size, const lzw_options& opt 
 bytes sub_blocks(const bytes& stream, const std::vector<std::size_t>& sizes = {255},
                  bool terminator = true);
 
+// The code stream of data sub-blocks without their length bytes, up to a
+// terminator or the end (a last block cut short gives what it holds).
+bytes stream_of(const bytes& blocks);
+
 struct gce_fields { int disposal = 0; bool user_input = false; bool transparent = false; int index = 0; int delay = 0; };
 
 struct image_spec {

@@ -17,6 +17,7 @@
 namespace {
 
 using testgif::bytes;
+using testgif::stream_of;
 
 // Pixels of `colours` indices: runs of random length, so that strings
 // repeat and the table fills, with noise between them.
@@ -37,14 +38,6 @@ bytes giflib_pixels(int w, int h, int code_size, const bytes& data) {
     bytes file = testgif::gif_builder().header(w, h, testgif::palette(256, 3)).image_raw(im, data).trailer().data();
     testgif::decoded d = testgif::decode_gif(file);
     return d.ok && d.frames.size() == 1 ? d.frames[0].pixels : bytes{};
-}
-
-// The stream without its sub-block framing.
-bytes stream_of(const bytes& blocks) {
-    bytes s;
-    for (std::size_t at = 0; at < blocks.size() && blocks[at]; at += 1 + blocks[at])
-        s.insert(s.end(), blocks.begin() + static_cast<long>(at) + 1, blocks.begin() + static_cast<long>(at) + 1 + blocks[at]);
-    return s;
 }
 
 // Decodes through output areas of random size, as a frame of any size is
