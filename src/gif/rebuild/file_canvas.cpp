@@ -1,6 +1,9 @@
 #include "gif/rebuild/file_canvas.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include <sys/mman.h>
 
 #include "gif/layout.h"
 
@@ -19,8 +22,21 @@ bool affordable(const file_canvas& c, const box& b) {
     return area(b) <= std::max(free_pixels, spread * c.drawn_pixels);
 }
 
+// Makes room for n pixels, its pages faulted in with one call where the
+// system can: one fault at a time costs twice as much.
+void reserve_pixels(std::vector<std::uint32_t>& pixels, std::size_t n) {
+    if (n <= pixels.capacity()) return;
+    pixels.reserve(n);
+#ifdef MADV_POPULATE_WRITE
+    std::uintptr_t page = 4096, from = reinterpret_cast<std::uintptr_t>(pixels.data());
+    std::uintptr_t start = (from + page - 1) & ~(page - 1), end = (from + n * sizeof(std::uint32_t)) & ~(page - 1);
+    if (start < end) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);  // a hint: failure costs nothing
+#endif
+}
+
 void hold_exactly(file_canvas& c, const box& b) {
     if (c.held.empty()) {  // the first pixels: in the memory the last file's canvas had, where it is enough
+        reserve_pixels(c.pixels, area(b));
         c.pixels.assign(area(b), 0);
         c.held = b;
         return;
