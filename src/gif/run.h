@@ -21,6 +21,8 @@
 #include "gif/rebuild/cropped_frame.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/frame_paint.h"
+#include "gif/rebuild/index_plane.h"
+#include "gif/rebuild/painting_behind.h"
 #include "gif/rebuild/side_thread.h"
 #include "gif/stream.h"
 
@@ -38,6 +40,8 @@ struct saved_colours {
 struct rebuild_state {
     file_canvas canvas;
     frame_painter painter;
+    painting_behind behind;  // before the side thread, which may paint with it until it ends
+    index_plane plane;
     lzw_encoder encoder;
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread

@@ -5,6 +5,7 @@
 #include "gif/image_data.h"
 #include "gif/layout.h"
 #include "gif/rebuild/frame_paint.h"
+#include "gif/rebuild/painting_behind.h"
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/reverse_spool.h"
 
@@ -35,11 +36,7 @@ rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
     return {r.canvas, r.out, b.encoder, b.second_encoder, b.side, b.ids, b.second_ids, spool};
 }
 
-// Starts painting the image on the file's canvas; returns the tap that
-// paints its data as it is read.
-data_tap start_painting(join_run& r, const image_head& h, const frame_control& own, const box& rect) {
-    file_canvas& c = r.rebuild().canvas;
-    if (disposal_of(own) == disposal_restore) file_canvas_save(c, rect);
+paint_frame frame_of(const image_head& h, const frame_control& own, const box& rect) {
     paint_frame f;
     f.rect = rect;
     f.interlaced = h.interlaced;
@@ -47,8 +44,26 @@ data_tap start_painting(join_run& r, const image_head& h, const frame_control& o
     f.entries = h.table_size / entry_size;
     f.transparent = own.present && (own.packed & control_transparent) ? own.index : -1;
     f.code_size = h.code_size;
-    paint_start(r.rebuild().painter, c, f);
-    return paint_tap(r.rebuild().painter);
+    return f;
+}
+
+// The frame painted behind is done: what it drew is known.
+void finish_behind(join_run& r, pass_state& s) {
+    if (!s.behind) return;
+    rebuild_state& b = r.rebuild();
+    behind_wait(b.behind, b.side);
+    s.behind = false;
+    s.unsynced = joined(s.unsynced, drawn_part(b.canvas, s.behind_rect));
+}
+
+// What comes before a frame is drawn: the disposal of the frame before,
+// and what the canvas shows before it where that is kept.
+void before_drawing(join_run& r, pass_state& s, const frame_control& own, const box& rect, bool paint, bool steps_out) {
+    file_canvas& c = r.rebuild().canvas;
+    if (paint) file_canvas_dispose(c, s.pending.rect, s.pending.disposal);
+    s.pending = paint ? pending_disposal{rect, disposal_of(own)} : pending_disposal{};
+    if (steps_out) mask_from_canvas(s.shown, c);  // it shows what the file has so far
+    if (paint && disposal_of(own) == disposal_restore) file_canvas_save(c, rect);
 }
 
 // Whether the file alone shows nothing in the region before the frame in
@@ -154,6 +169,8 @@ void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redr
 }
 
 void pass_end(join_run& r, pass_state& s) {
+    finish_behind(r, s);
+    s.short_of_room |= r.rebuild().canvas.short_of_room;
     if (s.range_open) write_backward_range(r, s, s.previous_delay, s.pending.rect);
 }
 
@@ -172,12 +189,24 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
     bool paint = !s.spans.empty() && (s.frame < s.paint_before || !s.in_step);
     ++s.frame;
     box rect{h.left, h.top, std::int64_t{h.left} + h.width, std::int64_t{h.top} + h.height};
-    if (backwards && !range_start) keep_previous(r, s, rect);
-    if (paint) file_canvas_dispose(c, s.pending.rect, s.pending.disposal);
-    s.pending = paint ? pending_disposal{rect, disposal_of(own)} : pending_disposal{};
     bool steps_out = paint && s.in_step && (!take || deferred);
-    if (steps_out) mask_from_canvas(s.shown, c);  // it shows what the file has so far
-    data_tap tap = paint ? start_painting(r, h, own, rect) : data_tap{};
+    rebuild_state& b = r.rebuild();
+    // While the frame before is painted behind, this one is decoded whole
+    // and drawn once that is done; a frame only painted is painted behind.
+    std::uint8_t* plane = paint && s.behind && !backwards ? plane_room(b.plane, static_cast<std::uint64_t>(h.width) * h.height) : nullptr;
+    if (!plane) {
+        finish_behind(r, s);
+        if (backwards && !range_start) keep_previous(r, s, rect);
+        before_drawing(r, s, own, rect, paint, steps_out);
+    }
+    bool behind = paint && !take && !plane && !c.journal.open;
+    data_tap tap;
+    if (behind)
+        tap = behind_start(b.behind, c, frame_of(h, own, rect));
+    else if (paint) {
+        paint_start(b.painter, c, frame_of(h, own, rect), plane);
+        tap = paint_tap(b.painter);
+    }
     int result;
     if (take && s.in_step && !deferred) {
         if (!s.owed.empty()) canvas_clear(r.canvas, on_output(s, s.owed));
@@ -191,7 +220,12 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         io.tap = tap;
         result = image_data_skip(io, h.code_size);
     }
-    if (paint) paint_end(r.rebuild().painter);
+    if (plane) {
+        finish_behind(r, s);
+        before_drawing(r, s, own, rect, paint, steps_out);
+    }
+    if (behind) behind_paint(b.behind, b.side);
+    if (paint && !behind) paint_end(b.painter);
     if (backwards) {
         if (!range_start) spool_previous(r, s);
         if (range_start) mask_from_canvas(s.after_reversal, c);
@@ -205,8 +239,10 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         write_rebuilt(r, s, delay, disposal_of(own), rect);
     } else if (paint && (!take || deferred)) {
         s.in_step = false;
-        s.unsynced = joined(s.unsynced, drawn_part(c, rect));
+        if (behind) s.behind_rect = rect;  // what it drew is known once it is painted
+        else s.unsynced = joined(s.unsynced, drawn_part(c, rect));
     }
-    s.short_of_room |= c.short_of_room;
+    s.behind = behind;
+    if (!behind) s.short_of_room |= c.short_of_room;
     return result;
 }

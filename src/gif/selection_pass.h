@@ -38,6 +38,8 @@ struct pass_state {
     bool short_of_room = false;  // a pass left out pixels its canvas could not grow to hold
     int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
     pending_disposal pending;
+    bool behind = false;  // the last frame, only painted, is painted beside this thread
+    box behind_rect;
     // Within a backward range: the previous frame, and what the range changes.
     box previous_rect;
     int previous_delay = 0;

@@ -214,7 +214,18 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
     }
     files["repainting.gif"] = repaint.trailer().data();
     testgif::write_file(dir + "/repainting.gif", files["repainting.gif"]);
+    // Frames whose streams are too long to be kept while they are painted
+    // beside the run, and too large to be decoded whole before they are drawn.
+    gif_builder noisy;
+    noisy.header(1500, 1000, testgif::palette(256, 70));
+    noisy.gce(control(3)).image(picture(1500, 1000, 256, 71));
+    noisy.gce(control(4, 1, 5)).image(picture(1500, 1000, 256, 72));
+    noisy.gce(control(5, 1, 5)).image(at(picture(30, 20, 256, 73), 7, 9));
+    files["noisy.gif"] = noisy.trailer().data();
+    ASSERT_GT(files["noisy.gif"].size(), 1150000u);  // over 512 KiB a frame
+    testgif::write_file(dir + "/noisy.gif", files["noisy.gif"]);
     const selection_case cases[] = {
+        {"long_streams", "--keep-delays noisy.gif '#2' '#1'", {"noisy.gif"}, {{2, 1}}},
         {"backwards_repainting", "--keep-delays repainting.gif '#-1-0'", {"repainting.gif"}, {{7, 6, 5, 4, 3, 2, 1, 0}}},
         {"from_the_second", "--keep-delays disposing.gif '#1-'", {"disposing.gif"}, {{1, 2, 3}}},
         {"one_frame", "--keep-delays disposing.gif '#2'", {"disposing.gif"}, {{2}}},

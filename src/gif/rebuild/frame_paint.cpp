@@ -76,7 +76,7 @@ std::int64_t interlaced_row(std::int64_t r, std::int64_t h) {
     return h;  // not reached for r < h
 }
 
-void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
+void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f, std::uint8_t* plane) {
     p.canvas = &c;
     p.f = f;
     for (unsigned i = 0; i < 256; ++i) {
@@ -89,7 +89,10 @@ void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f) {
     p.data_bytes = 0;
     if (!p.decoding) return;
     decoder_start(p.decoder, f.code_size, nullptr, pixels);
-    p.buffer.start(p.decoder);
+    if (plane)
+        decoder_output(p.decoder, plane, static_cast<std::size_t>(pixels));
+    else
+        p.buffer.start(p.decoder);
 }
 
 void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {

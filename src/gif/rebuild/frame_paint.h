@@ -49,7 +49,10 @@ struct frame_painter {
     decode_buffer buffer;
 };
 
-void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f);
+// Starts painting the frame. With a plane (of its pixels and
+// decoder_slack bytes), the frame is decoded whole into it and drawn only
+// at paint_end: until then the canvas is not touched.
+void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f, std::uint8_t* plane = nullptr);
 
 // Takes the next n bytes of the frame's stream.
 void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n);
