@@ -132,19 +132,31 @@ struct colour_groups {
     std::size_t frames() const { return colours == 0 ? 1 : (colours + per_frame - 1) / per_frame; }
 };
 
+// Where no pixel is drawn, in a plane of colour numbers.
+constexpr std::uint8_t no_colour = 0xFF;
+
 // What the frames draw, found in one pass: the box of the pixels they draw,
-// and their colours, numbered in the order met.
+// and their colours, numbered in the order met. Where a part has fewer
+// colours than no_colour, its pixels' numbers are kept in a plane over the
+// live part, so that coding need not look them up again; the lower rows'
+// numbers are their own, lower_ids turns them into the picture's.
 struct drawn_part {
     box b;
     colour_groups g;
+    const std::uint8_t* plane = nullptr;
+    box plane_at;
+    std::int64_t cut = 0;  // the first of the lower rows
+    std::uint8_t lower_ids[no_colour];
 };
 
 // What a part of the picture's rows draws: its box, its pixels drawn, and
-// its colours numbered in the order met.
+// its colours numbered in the order met, kept in the plane's rows while
+// they are few enough.
 struct found_rows {
     const drawing* d;
     box rows;
     colour_ids* ids;
+    std::uint8_t* plane;  // the first row's, or null
     box_builder out;
     std::uint64_t drawn_pixels = 0;
 
@@ -152,18 +164,25 @@ struct found_rows {
         found_rows& f = *static_cast<found_rows*>(context);
         colour_ids_clear(*f.ids);
         std::int64_t n = f.rows.x1 - f.rows.x0;
+        std::uint8_t* numbers = f.plane;
         f.d->each_row(f.rows, [&](std::int64_t y, const std::uint32_t* px) {
             std::int64_t first = 0, last = n;
             while (first < n && !px[first]) ++first;
             while (last > first && !px[last - 1]) --last;
             f.out.add_run(y, f.rows.x0 + first, f.rows.x0 + last);
-            std::uint32_t seen = 0;
+            std::uint32_t seen = 0, id = no_colour;
+            if (numbers) std::fill(numbers, numbers + first, no_colour);
             for (std::int64_t i = first; i < last; ++i) {
-                if (!px[i]) continue;
-                ++f.drawn_pixels;
-                if (px[i] != seen) colour_id(*f.ids, seen = px[i]);
+                if (px[i] != seen) id = (seen = px[i]) ? colour_id(*f.ids, seen) : no_colour;
+                f.drawn_pixels += seen != 0;
+                if (numbers) numbers[i] = static_cast<std::uint8_t>(id);
             }
+            if (!numbers) return;
+            std::fill(numbers + last, numbers + n, no_colour);
+            numbers += n;
+            if (f.ids->colours.size() >= no_colour) numbers = nullptr;  // too many to keep
         });
+        if (!numbers) f.plane = nullptr;
     }
 };
 
@@ -172,19 +191,23 @@ struct found_rows {
 // upper rows' gives each colour the number one pass would.
 drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
     box live = live_part(d.p);
-    std::int64_t cut = live.empty() ? 0 : live.y0 + second_part_row(live.x1 - live.x0, live.y1 - live.y0);
-    found_rows upper{&d, {live.x0, live.y0, live.x1, cut}, &t.ids, {}, 0};
-    found_rows lower{&d, {live.x0, cut, live.x1, live.y1}, &t.second_ids, {}, 0};
+    std::int64_t w = live.x1 - live.x0, cut = live.empty() ? 0 : live.y0 + second_part_row(w, live.y1 - live.y0);
+    std::uint8_t* plane = live.empty() ? nullptr : plane_room(t.plane, static_cast<std::uint64_t>(w * (live.y1 - live.y0)));
+    found_rows upper{&d, {live.x0, live.y0, live.x1, cut}, &t.ids, plane, {}, 0};
+    found_rows lower{&d, {live.x0, cut, live.x1, live.y1}, &t.second_ids, plane ? plane + (cut - live.y0) * w : nullptr, {}, 0};
     bool parted = !live.empty() && cut < live.y1, beside = parted && t.side.start(found_rows::find, &lower);
     found_rows::find(&upper);
     if (beside) t.side.wait();
     if (parted && !beside) found_rows::find(&lower);
+    drawn_part r;
     if (parted) {
-        for (std::uint32_t colour : t.second_ids.colours) colour_id(t.ids, colour);
+        for (std::size_t k = 0; k < t.second_ids.colours.size(); ++k) {
+            std::uint32_t id = colour_id(t.ids, t.second_ids.colours[k]);
+            if (k < no_colour) r.lower_ids[k] = static_cast<std::uint8_t>(id);
+        }
         upper.out.b = joined(upper.out.b, lower.out.b);
         upper.drawn_pixels += lower.drawn_pixels;
     }
-    drawn_part r;
     // A picture with nothing to draw still takes its time: one transparent pixel.
     const box& region = d.p.region;
     r.b = upper.out.b.empty() ? box{region.x0, region.y0, region.x0 + 1, region.y0 + 1} : upper.out.b;
@@ -192,6 +215,12 @@ drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
     r.g.transparent =
         upper.drawn_pixels < static_cast<std::uint64_t>((r.b.x1 - r.b.x0) * (r.b.y1 - r.b.y0)) || r.g.colours > 256;
     if (r.g.transparent) r.g.per_frame = 255;  // one index stays for the pixels left alone
+    // One frame's indices are the numbers kept, where both parts kept theirs.
+    if (upper.plane && (!parted || lower.plane) && r.g.frames() == 1 && !upper.out.b.empty()) {
+        r.plane = plane;
+        r.plane_at = live;
+        r.cut = cut;
+    }
     return r;
 }
 
@@ -258,9 +287,31 @@ struct frame_rows {
     const rebuild_tools& t;
     const drawing& d;
     const frame_plan& f;
+    const drawn_part& drawn;
+
+    // From the numbers the look-over kept: each part's turned into indices.
+    static void code_kept(const frame_rows& r, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
+        const frame_plan& f = r.f;
+        const drawn_part& k = r.drawn;
+        std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0), w = static_cast<std::size_t>(k.plane_at.x1 - k.plane_at.x0);
+        std::uint8_t upper[256], lower[256];
+        for (unsigned i = 0; i < no_colour; ++i) {
+            upper[i] = static_cast<std::uint8_t>(i);
+            lower[i] = k.lower_ids[i];
+        }
+        upper[no_colour] = lower[no_colour] = static_cast<std::uint8_t>(f.count);  // left alone
+        std::vector<std::uint8_t> row(n);
+        for (std::int64_t y = f.b.y0 + y0; y < f.b.y0 + y1; ++y) {
+            const std::uint8_t* kept = k.plane + static_cast<std::size_t>(y - k.plane_at.y0) * w + (f.b.x0 - k.plane_at.x0);
+            const std::uint8_t* ids = y < k.cut ? upper : lower;
+            for (std::size_t i = 0; i < n; ++i) row[i] = ids[kept[i]];
+            encoder_take(e, row.data(), n);
+        }
+    }
 
     static void code(void* context, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
         const frame_rows& r = *static_cast<const frame_rows*>(context);
+        if (r.drawn.plane) return code_kept(r, y0, y1, e);
         const frame_plan& f = r.f;
         std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
         std::vector<std::uint8_t> row(n);
@@ -289,28 +340,29 @@ struct frame_rows {
     }
 };
 
-void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, output_stream& out, int code_size) {
+void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, const drawn_part& drawn, output_stream& out,
+                 int code_size) {
     code_sink sink = sink_to(out);
-    frame_rows rows{t, d, f};
+    frame_rows rows{t, d, f, drawn};
     code_rows(t.encoder, t.second_encoder, t.side, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0, {frame_rows::code, &rows});
     write_out(out, &block_terminator, 1);
 }
 
-void write_frame(const rebuild_tools& t, const drawing& d, const frame_plan& f) {
+void write_frame(const rebuild_tools& t, const drawing& d, const frame_plan& f, const drawn_part& drawn) {
     std::uint8_t head[most_head];
     placed_frame placed;
     std::size_t head_size = frame_head(t, f, d.p, head, placed);
     if (t.spool) {
         std::uint64_t at = spool_frame_begin(*t.spool, placed);
         write_out(*t.spool, head, head_size);
-        encode_rows(t, d, f, *t.spool, placed.code_size);
+        encode_rows(t, d, f, drawn, *t.spool, placed.code_size);
         spool_frame_end(*t.spool, at);
         return;
     }
     canvas_before_frame(t.canvas, placed, head);
     write_out(t.out, head, head_size);
     std::uint64_t data_at = output_position(t.out);
-    encode_rows(t, d, f, t.out, placed.code_size);
+    encode_rows(t, d, f, drawn, t.out, placed.code_size);
     canvas_after_frame(t.canvas, placed, output_position(t.out) - data_at);
 }
 
@@ -337,7 +389,7 @@ picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p) 
         int rest = p.delay - shortest_shown_delay * static_cast<int>(frames - 1);
         f.delay = k + 1 < frames ? shortest_shown_delay : (rest >= shortest_shown_delay ? rest : p.delay);
         f.disposal = p.restore && frames == 1 ? disposal_restore : disposal_keep;
-        write_frame(t, d, f);
+        write_frame(t, d, f, drawn);
     }
     if (t.spool) spool_item_end(*t.spool, item, d.clear.empty() ? box{} : moved(p, d.clear), frames);
     return {b, p.restore && frames == 1};

@@ -14,6 +14,7 @@
 #include "gif/output.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/index_plane.h"
 #include "gif/rebuild/shown_mask.h"
 #include "gif/rebuild/side_thread.h"
 
@@ -39,6 +40,7 @@ struct rebuild_tools {
     side_thread& side;            // where that part is coded
     colour_ids& ids;
     colour_ids& second_ids;       // the colours of a large picture's lower rows, met there
+    index_plane& plane;           // the picture's colours as numbered, for coding
     output_stream* spool = nullptr;
 };
 
