@@ -103,6 +103,7 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         bool holes;
         std::size_t frames;  // that draw the first picture: 255 colours each beside a transparent index
         int w, h;            // large ones are coded in two parts at once
+        bool plain_top = false;  // the rows coded first take only 4 of the colours
     } cases[] = {
         {"few colours", 12, false, 1, 40, 30},
         {"transparent holes", 12, true, 1, 40, 30},
@@ -112,6 +113,7 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         {"large, few colours", 12, false, 1, 320, 241},
         {"large, 256 colours with holes", 256, true, 2, 320, 241},
         {"large, 700 colours", 700, true, 3, 401, 200},
+        {"large, 256 colours all in the lower rows", 256, false, 1, 320, 241, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,7 +121,12 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         if (w * h >= 320 * 200) {
             ASSERT_LT(second_part_row(w, h), h);
         }
-        std::vector<std::uint32_t> first = picture_of(w, h, c.colours, c.holes), second = first;
+        std::vector<std::uint32_t> first = picture_of(w, h, c.colours, c.holes);
+        if (c.plain_top) {
+            std::vector<std::uint32_t> four = picture_of(2, 2, 4, false);
+            for (std::size_t i = 0; i < static_cast<std::size_t>(w * second_part_row(w, h)); ++i) first[i] = four[i % 4];
+        }
+        std::vector<std::uint32_t> second = first;
         // The second differs in a corner, transparent in places where the first is not.
         for (int y = h - 10; y < h; ++y)
             for (int x = w - 15; x < w; ++x) second[static_cast<std::size_t>(y) * w + x] = (x + y) % 3 ? opaque_pixel | 0x123456u : 0;
