@@ -6,15 +6,16 @@
 #include <string>
 
 #include "gif/canvas.h"
+#include "gif/file_blocks.h"
 #include "gif/frame.h"
 #include "gif/frame_count.h"
 #include "gif/gif.h"
 #include "gif/layout.h"
 #include "gif/output_table.h"
+#include "gif/reading_ahead.h"
 #include "gif/rebuild/reverse_spool.h"
 #include "gif/run.h"
 #include "gif/selection_pass.h"
-#include "gif/screen_scan.h"
 #include "gif/selection_plan.h"
 #include "gif/stream.h"
 
@@ -68,37 +69,15 @@ void warn_if_clipped(join_run& r, int width, int height) {
     run_warning(r, line);
 }
 
-// The size the file shows alone: browsers grow its screen to its first
-// image where that reaches beyond it. The image is looked for in the bytes
-// that wait after the header, without taking them. Only --fit and
-// selections need it: a pipe is not read ahead otherwise.
-void grow_to_first_image(join_run& r, int width, int height, screen_info& screen) {
-    std::size_t waiting = input_fill(r.in, first_image_window);
-    int right, bottom;
-    bool found = first_image_extent(r.in.buf + r.in.pos, waiting, right, bottom);
-    screen.width = found ? std::min(max_position, std::max(width, right)) : width;
-    screen.height = found ? std::min(max_position, std::max(height, bottom)) : height;
-}
-
 // Reads signature, version, screen descriptor and global table, and writes
 // them for a role that gives the header; with `grows`, finds the size the
 // file shows alone. Nothing is written, and the saved
 // table is left alone, unless all of them were read whole.
 int read_header(join_run& r, int role, screen_info& screen, bool grows) {
-    if (!read_exact(r.in, r.data, signature_size) || std::memcmp(r.data, "GIF", signature_size) != 0)
-        return 0;
-    if (!read_exact(r.in, r.data + signature_size, header_size - signature_size)) return 0;
-    std::uint8_t packed = r.data[signature_size + version_size + screen_packed];
-    screen.size_field = packed & table_size_field;
-    screen.glob_color_size = table_entries(packed);
-    std::size_t table_size = (packed & table_flag) ? entry_size * screen.glob_color_size : 0;
-    if (!read_exact(r.in, r.data + header_size, table_size)) return 0;
-    if (table_size) save_global_table(r, r.data + header_size, screen.glob_color_size);
+    std::size_t table_size = 0;
+    if (!read_file_header(r, screen, grows, table_size)) return 0;
     std::uint8_t* screen_desc = r.data + signature_size + version_size;
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
-    screen.width = width;
-    screen.height = height;
-    if (grows) grow_to_first_image(r, width, height, screen);
     if (writes_header(role)) {
         if (r.settings.fit_canvas) widen_screen(r, screen_desc);
         if (r.settings.compact_tables && output_table_entries(r.table)) table_size = put_output_table(r, screen_desc);
@@ -114,29 +93,6 @@ int read_header(join_run& r, int role, screen_info& screen, bool grows) {
     return 1;
 }
 
-// Skips one extension after its introducer. A graphic control extension
-// leaves its fields for the next image; a plain text extension takes them
-// for itself. Every extension is a chain of sub-blocks, which also carries
-// the pass over labels it does not know. Returns 0 when the input ended.
-int skip_extension(join_run& r, frame_control& pending) {
-    int label = read_byte(r.in);
-    if (label < 0) return 0;
-    if (label == label_plain_text) pending = frame_control{};
-    if (label != label_graphic_control) return skip_sub_blocks(r.in);
-    int len = read_byte(r.in);
-    if (len <= 0) return len == 0;
-    if (!read_exact(r.in, r.data, static_cast<std::size_t>(len))) return 0;
-    if (static_cast<std::size_t>(len) >= control_data_size)
-        pending = frame_control{1, r.data[control_packed], r.data[control_index], get_u16(r.data + control_delay)};
-    return skip_sub_blocks(r.in);
-}
-
-// The frames one file has written so far, and the first one's delay.
-struct file_frames {
-    int count = 0;
-    int first_delay = 0;
-};
-
 // With keep_delays, a still (a file of one image without a delay of its
 // own) shows for the run's delay: alone it would show for ever, and a
 // sequence of stills must step. Frames of an animation keep their own,
@@ -149,28 +105,18 @@ void time_still(join_run& r, const file_frames& frames, int run_delay) {
 bool whole_still(const pass_state* pass) { return !pass || (!pass_done(*pass) && pass->frame == 1); }
 
 // Reads the blocks up to the trailer or the end of the input; with a pass,
-// takes only its frames, and stops once it has them all.
-void block_loop(join_run& r, int role, const screen_info& screen, pass_state* pass) {
-    int run_delay = role == role_last ? r.settings.loop_end_delay : r.settings.loop_delay;
-    frame_control pending;
-    file_frames frames;
-    for (;;) {
-        int introducer = read_byte(r.in);
-        if (introducer == extension) {
-            if (!skip_extension(r, pending)) break;
-        } else if (introducer == image_separator) {
-            if (pass && pass_done(*pass)) break;
-            int delay = r.settings.keep_delays ? pending.delay : run_delay;
-            std::uint64_t at = output_position(r.out);
-            int go_on = pass ? pass_image(r, *pass, delay, pending, screen) : reframe_image(r, delay, pending, screen);
-            if (output_position(r.out) > at && frames.count++ == 0) frames.first_delay = delay;
-            if (!go_on) break;
-            pending = frame_control{};
-        } else {
-            break;  // trailer, end of input, or a byte that starts no block
+// takes only its frames, and stops once it has them all. Once the file
+// needs no canvas, the next file may be read ahead with it.
+void block_loop(join_run& r, int role, const screen_info& screen, pass_state* pass, block_place at) {
+    bool lend = ahead_wanted(r);
+    if (lend) ahead_prepare(r);
+    do {
+        if (lend && (!pass || pass_release(*pass))) {
+            ahead_start(r);
+            lend = false;
         }
-    }
-    if (whole_still(pass)) time_still(r, frames, run_delay);
+    } while (read_block(r, role, screen, pass, at));
+    if (whole_still(pass)) time_still(r, at.frames, run_delay_of(r, role));
 }
 
 // The pass over an input that is open. A file whose frames are taken in
@@ -182,8 +128,10 @@ int read_open_input(join_run& r, int role, const char* name, pass_state* pass = 
     int read = read_header(r, role, screen, r.settings.fit_canvas || pass);
     if (read) {
         canvas_next_file(r.canvas);
-        if (pass) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);
-        block_loop(r, role, screen, pass);
+        block_place at;
+        bool resumed = pass && first_pass && ahead_resume(r, role, name, screen, *pass, at);
+        if (pass && !resumed) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);
+        block_loop(r, role, screen, pass, at);
         if (pass) pass_end(r, *pass);
     } else if (first_pass) {
         run_message(r, "Not a GIF file");
@@ -225,6 +173,7 @@ int read_passes(join_run& r, int role, const input_source& src, const char* name
             return read;
         }
         int pass_role = first || role == role_last ? role : 1;
+        pass.last_pass = plan.next_range >= plan.ranges.size();
         int ok = read_open_input(r, pass_role, name, &pass, first);
         if (first) read = ok;
         if (!ok) return read;
@@ -258,6 +207,7 @@ int read_selected(join_run& r, int role, const input_source& src, const char* na
 }  // namespace
 
 int gif_read(join_run& r, int role, const char* path, const std::vector<selection_range>* select) {
+    ahead_finish(r, path, select);
     bind_canvas(r);
     if (select && !select->empty()) return read_selected(r, role, {path, {}}, path, *select);
     if (!open_input(r.in, path)) {
@@ -269,6 +219,7 @@ int gif_read(join_run& r, int role, const char* path, const std::vector<selectio
 
 int gif_read_source(join_run& r, int role, const char* name, const byte_source& source,
                     const std::vector<selection_range>* select) {
+    ahead_finish(r, nullptr, nullptr);
     bind_canvas(r);
     if (select && !select->empty()) return read_selected(r, role, {nullptr, source}, name, *select);
     open_source_input(r.in, source);

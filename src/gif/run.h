@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gif/canvas.h"
@@ -17,6 +18,7 @@
 #include "gif/output.h"
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output_table.h"
+#include "gif/selection_plan.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/cropped_frame.h"
 #include "gif/rebuild/file_canvas.h"
@@ -52,6 +54,25 @@ struct rebuild_state {
     std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made
 };
 
+// The input the run reads after the one it reads now, where it is known:
+// a file read ahead must be the one read next, with these frames and role.
+struct next_input {
+    std::string path;  // empty: none known
+    std::vector<selection_range> ranges;
+    int role = 0;
+};
+
+// A file being read ahead, or read ahead and waiting for its turn
+// (reading_ahead.h); its thread ends before the run's other parts go.
+struct ahead_job;
+struct ahead_slot {
+    std::unique_ptr<ahead_job> job;
+    ahead_slot();
+    ~ahead_slot();
+    ahead_slot(const ahead_slot&) = delete;
+    ahead_slot& operator=(const ahead_slot&) = delete;
+};
+
 // Where a run's messages go, a line at a time without its newline; with
 // none, they are printed on standard output.
 using message_sink = void (*)(void* context, const char* line);
@@ -71,6 +92,8 @@ struct join_run {
     chosen_table table;
     canvas_state canvas;
     std::unique_ptr<rebuild_state> rebuilding;  // made for the first frame rebuilt or cut
+    next_input next;
+    ahead_slot ahead;  // last: what it works in is the run's, or was lent by it
 
     image_data_io io() { return {in, out, window}; }
     rebuild_state& rebuild() {

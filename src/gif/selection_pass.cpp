@@ -96,7 +96,9 @@ void write_rebuilt(join_run& r, pass_state& s, int delay, int disposal, const bo
     p.left_offset = s.left_offset;
     p.top_offset = s.top_offset;
     p.restore = disposal == disposal_restore && mask_blank(s.shown) && blank_before(c, p.region, shown);
-    picture_written w = write_picture(tools(r), p);
+    rebuild_state& b = r.rebuild();
+    if (s.ahead) spool_open(b.spool, b.spool_memory);
+    picture_written w = write_picture(tools(r, s.ahead ? &b.spool : nullptr), p);
     s.written = joined(s.written, w.drawn);
     s.in_step = disposal != disposal_restore || w.restores;
     s.unsynced = s.in_step ? box{} : shown;
@@ -165,10 +167,12 @@ void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redr
     s.pending = pending_disposal{};
     s.reversed = box{};
     s.range_open = false;
+    s.released = false;
     if (redraw_all) mask_unknown(s.shown);
 }
 
 void pass_end(join_run& r, pass_state& s) {
+    if (s.released) return;
     finish_behind(r, s);
     s.short_of_room |= r.rebuild().canvas.short_of_room;
     if (s.range_open) write_backward_range(r, s, s.previous_delay, s.pending.rect);
@@ -178,9 +182,21 @@ bool pass_done(const pass_state& s) {
     return !s.spans.empty() && s.frame > s.spans.back().last;
 }
 
+bool pass_release(pass_state& s) {
+    if (s.released) return true;
+    if (!s.last_pass || s.spans.empty() || !s.in_step || s.behind || s.range_open || !s.owed.empty()) return false;
+    const frame_span& last = s.spans.back();
+    s.released = !last.backwards && s.frame >= last.first && s.frame >= s.paint_before;
+    return s.released;
+}
+
 int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, const screen_info& screen) {
     image_head h;
     if (!read_image_head(r, screen, h)) return 0;
+    if (s.released) {
+        ++s.frame;
+        return write_image(r, delay, own, screen, h, {});
+    }
     file_canvas& c = r.rebuild().canvas;
     const frame_span* span = span_of(s);
     bool take = span != nullptr, backwards = take && span->backwards;

@@ -40,6 +40,9 @@ struct pass_state {
     pending_disposal pending;
     bool behind = false;  // the last frame, only painted, is painted beside this thread
     box behind_rect;
+    bool last_pass = false;  // no pass over the file follows
+    bool released = false;   // the rest is copied as it comes: the canvas went to another file
+    bool ahead = false;      // the file is read ahead of its turn: pictures wait in the spool
     // Within a backward range: the previous frame, and what the range changes.
     box previous_rect;
     int previous_delay = 0;
@@ -59,6 +62,11 @@ void pass_end(join_run& r, pass_state& s);
 
 // Whether the pass has taken all its frames, so that it can stop reading.
 bool pass_done(const pass_state& s);
+
+// Whether the pass will copy all its frames to come, so that another file
+// may have the canvas and what goes with it; once true, the pass no longer
+// touches them.
+bool pass_release(pass_state& s);
 
 // Takes the image whose separator has just been read: copies it, paints
 // it, writes its picture, or reads past it. Returns what reframe_image

@@ -108,6 +108,27 @@ void close_input(input_stream& in) {
     in.pos = in.end = 0;
 }
 
+std::int64_t input_offset(const input_stream& in) {
+    if (in.from_source || in.fd < 0) return -1;
+    off_t after = ::lseek(in.fd, 0, SEEK_CUR);
+    return after < 0 ? -1 : static_cast<std::int64_t>(after) - static_cast<std::int64_t>(in.end - in.pos);
+}
+
+int input_seek(input_stream& in, std::uint64_t offset) {
+    std::int64_t next = input_offset(in);
+    if (next < 0) return 0;
+    std::int64_t held = next - static_cast<std::int64_t>(in.pos);  // the offset of buf[0]
+    std::int64_t to = static_cast<std::int64_t>(offset);
+    if (to >= held && to <= held + static_cast<std::int64_t>(in.end)) {
+        in.pos = static_cast<std::size_t>(to - held);
+        return 1;
+    }
+    if (::lseek(in.fd, static_cast<off_t>(offset), SEEK_SET) < 0) return 0;
+    in.pos = in.end = 0;
+    in.at_end = false;
+    return 1;
+}
+
 std::size_t input_fill(input_stream& in, std::size_t n) {
     while (in.end - in.pos < n && !in.at_end) {
         if (in.pos > 0) {

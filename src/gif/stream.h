@@ -58,6 +58,14 @@ std::size_t read_standard_input_ahead(input_stream& in, std::size_t n);
 void take_standard_input(input_stream& in);
 void close_input(input_stream& in);
 
+// Where the next byte taken comes from in a file opened by name: its
+// offset, or -1 where the input is no file that can be sought in.
+std::int64_t input_offset(const input_stream& in);
+
+// Makes the byte at this offset of such a file the next one taken.
+// Returns 1 when it can.
+int input_seek(input_stream& in, std::uint64_t offset);
+
 // Makes at least n bytes (n <= input_block_size) wait in in.buf, unless
 // the input ends first. Returns how many wait, which may be fewer than n.
 std::size_t input_fill(input_stream& in, std::size_t n);

@@ -170,6 +170,16 @@ const input* unselectable(const std::vector<input>& inputs) {
     return nullptr;
 }
 
+// Tells the run which file it reads after inputs[i], and with which role
+// once inputs[i] is read: it may read that one ahead.
+void tell_next(join_run& r, const std::vector<input>& inputs, std::size_t i, int role) {
+    r.next = next_input{};
+    if (i + 1 >= inputs.size() || !inputs[i + 1].is_file()) return;
+    r.next.path = inputs[i + 1].name();
+    r.next.ranges = ranges_of(inputs[i + 1]);
+    r.next.role = role;
+}
+
 // Gives every input its frame role and reads it. The first one read
 // successfully gets the header; once all existing ones but one have been
 // read, the rest get the last-frame delay. One that fails leaves its role
@@ -177,15 +187,23 @@ const input* unselectable(const std::vector<input>& inputs) {
 int read_inputs(join_run& r, const std::vector<input>& inputs, int existing) {
     if (existing == 1) {
         int any = 0;
-        for (const input& in : inputs) any |= read_one(r, role_single, in);
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            tell_next(r, inputs, i, role_single);
+            any |= read_one(r, role_single, inputs[i]);
+        }
         return any;
     }
     int k = 0;
     std::size_t i = 0;
-    for (; i < inputs.size() && k < existing - 1; ++i)
+    for (; i < inputs.size() && k < existing - 1; ++i) {
+        tell_next(r, inputs, i, k + 1 < existing - 1 ? k + 1 : role_last);
         if (read_one(r, k, inputs[i])) ++k;
+    }
     int any = k > 0;
-    for (; i < inputs.size(); ++i) any |= read_one(r, role_last, inputs[i]);
+    for (; i < inputs.size(); ++i) {
+        tell_next(r, inputs, i, role_last);
+        any |= read_one(r, role_last, inputs[i]);
+    }
     return any;
 }
 

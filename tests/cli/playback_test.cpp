@@ -249,6 +249,9 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
         {"backwards_to_the_second", "--keep-delays tall.gif '#-1-1' '#0'", {"tall.gif"}, {{2, 1, 0}}},
         {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",
          {"disposing.gif", "disposing.gif"}, {{}, {3, 2, 1, 0}}},
+        // Each file is read ahead while the one before is copied.
+        {"read_ahead", "--keep-delays disposing.gif '#1-' disposing.gif '#1-' disposing.gif '#1'",
+         {"disposing.gif", "disposing.gif", "disposing.gif"}, {{1, 2, 3}, {1, 2, 3}, {1}}},
     };
     for (const selection_case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,7 @@
 // Selections through the library: a file and the same bytes in memory give
-// the same join, read as often as their selections need; and what cannot
-// be read twice is refused before anything is written.
+// the same join, read as often as their selections need, or ahead of
+// their turn; and what cannot be read twice is refused before anything is
+// written.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -33,20 +34,33 @@ TEST(selection_join, files_and_bytes_give_the_same_join) {
                                          .data();
     std::string path = ::testing::TempDir() + "reeljoin_selection_" + std::to_string(getpid()) + ".gif";
     testgif::write_file(path, clip);
-    for (const char* selections : {"#-1-0", "#2 #0-1", "#1-"}) {
-        SCOPED_TRACE(selections);
-        reeljoin::input file = reeljoin::input::file(path), bytes = reeljoin::input::bytes(clip, "clip.gif");
-        std::istringstream words(selections);
-        for (std::string text; words >> text;) {
-            file.select(range(text.c_str()));
-            bytes.select(range(text.c_str()));
+    // The selections of each input in turn; a file whose selection starts
+    // after its first frame is read ahead while the one before is copied,
+    // which bytes in memory never are.
+    const std::vector<std::vector<const char*>> joins = {
+        {"#-1-0", "#-1-0"}, {"#2 #0-1", "#2 #0-1"}, {"#1-", "#1-"},
+        {"", "#1-", "#2-", "#1"}, {"#1-", "#0-1", "#2", "#1-2"}, {"#2-0", "#1-", "#5-", "#1-"},
+    };
+    for (const std::vector<const char*>& selections : joins) {
+        std::string trace;
+        for (const char* t : selections) trace += std::string("[") + t + "] ";
+        SCOPED_TRACE(trace);
+        std::vector<reeljoin::input> files, bytes;
+        for (const char* t : selections) {
+            files.push_back(reeljoin::input::file(path));
+            bytes.push_back(reeljoin::input::bytes(clip, "clip.gif"));
+            std::istringstream words(t);
+            for (std::string text; words >> text;) {
+                files.back().select(range(text.c_str()));
+                bytes.back().select(range(text.c_str()));
+            }
         }
         reeljoin::settings s;
         s.quiet = true;
         s.keep_delays = true;
         std::vector<std::uint8_t> from_file, from_bytes;
-        EXPECT_TRUE(reeljoin::join({file, file}, reeljoin::output::bytes(from_file), s).written);
-        EXPECT_TRUE(reeljoin::join({bytes, bytes}, reeljoin::output::bytes(from_bytes), s).written);
+        EXPECT_TRUE(reeljoin::join(files, reeljoin::output::bytes(from_file), s).written);
+        EXPECT_TRUE(reeljoin::join(bytes, reeljoin::output::bytes(from_bytes), s).written);
         EXPECT_EQ(from_file, from_bytes);
         EXPECT_GT(from_file.size(), 100u);
     }

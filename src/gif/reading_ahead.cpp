@@ -1,0 +1,209 @@
+#include "gif/reading_ahead.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "gif/rebuild/reverse_spool.h"
+#include "gif/selection_plan.h"
+#include "gif/stream.h"
+
+struct ahead_job {
+    std::unique_ptr<join_run> run;  // its own input, buffers and saved colours, and what it was lent
+    next_input file;                // the file it reads
+    join_settings settings;         // the run's, and its saved colours, given by the run's thread
+    saved_colours saved;
+    std::unique_ptr<rebuild_state> lent;
+    std::vector<std::uint8_t> stray;  // where the job's run would write: nothing may go there
+    bool running = false;           // the second thread reads it, or has read it
+    bool ready = false;             // a picture waits in the spool, and the pass can go on
+    bool said = false;              // it had something to say: the pass at the file's turn says it
+    screen_info screen;
+    pass_state pass;
+    block_place at;
+    int delay = 0;                  // the picture's
+    std::uint64_t resume_at = 0;    // where the file's pass goes on
+    side_thread worker;             // last: it ends before what it works in
+};
+
+ahead_slot::ahead_slot() = default;
+ahead_slot::~ahead_slot() {
+    if (job) job->worker.wait();
+}
+
+namespace {
+
+void note_said(void* context, const char*) { static_cast<ahead_job*>(context)->said = true; }
+
+bool same_ranges(const std::vector<selection_range>& a, const std::vector<selection_range>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].first != b[i].first || a[i].last != b[i].last || a[i].to_end != b[i].to_end) return false;
+    return true;
+}
+
+bool same_screen(const screen_info& a, const screen_info& b) {
+    return a.width == b.width && a.height == b.height && a.size_field == b.size_field &&
+           a.glob_color_size == b.glob_color_size && a.left_offset == b.left_offset && a.top_offset == b.top_offset;
+}
+
+// Reads the file up to its first picture, made into the spool; false
+// where anything went otherwise than a pass at its turn would allow.
+bool read_to_first_picture(ahead_job& j) {
+    join_run& a = *j.run;
+    struct stat st;
+    if (!open_input(a.in, j.file.path.c_str()) || ::fstat(a.in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    std::size_t table_size = 0;
+    if (!read_file_header(a, j.screen, true, table_size)) return false;
+    selection_plan plan;
+    plan.ranges = j.file.ranges;
+    j.pass = pass_state{};
+    next_pass(plan, j.pass.spans);
+    j.pass.last_pass = plan.next_range >= plan.ranges.size();
+    pass_begin(a, j.pass, j.screen, false);
+    j.pass.ahead = true;
+    j.at = block_place{};
+    output_stream& spool = a.rebuild().spool;
+    const std::uint64_t out_at = output_position(a.out);
+    for (;;) {
+        int delay = a.settings.keep_delays ? j.at.pending.delay : run_delay_of(a, j.file.role);
+        std::uint64_t before = output_position(spool);
+        if (!read_block(a, j.file.role, j.screen, &j.pass, j.at)) return false;
+        if (j.said || output_position(a.out) != out_at) return false;  // only the file's turn may copy or speak
+        if (output_position(spool) > before) {
+            j.delay = delay;
+            break;
+        }
+    }
+    std::int64_t at = input_offset(a.in);
+    if (at < 0 || j.pass.behind || j.pass.short_of_room || a.rebuild().canvas.short_of_room) return false;
+    j.resume_at = static_cast<std::uint64_t>(at);
+    return true;
+}
+
+// Gives the job's run what the run lent it and what it reads with.
+void set_up(ahead_job& j) {
+    if (!j.run) {
+        j.run = std::make_unique<join_run>();
+        output_to_memory(j.run->out, j.stray);
+    }
+    join_run& a = *j.run;
+    a.settings = j.settings;
+    a.say = a.warn = note_said;
+    a.say_context = &j;
+    a.saved = j.saved;
+    a.canvas = canvas_state{};
+    a.canvas.out = &a.out;
+    a.in.stdin_taken = true;  // never standard input
+    a.in_name = j.file.path.c_str();
+    a.rebuilding = std::move(j.lent);
+}
+
+void read_ahead(void* context) {
+    ahead_job& j = *static_cast<ahead_job*>(context);
+    try {
+        set_up(j);
+        j.ready = read_to_first_picture(j);
+    } catch (...) {
+        j.ready = false;
+    }
+    if (!j.run) return;  // nothing was read: what was lent is still in the job
+    if (!j.ready) {
+        try {
+            pass_end(*j.run, j.pass);  // a frame may still be painted behind
+        } catch (...) {
+        }
+        if (j.run->rebuilding) spool_done(j.run->rebuilding->spool);
+    }
+    close_input(j.run->in);
+}
+
+// Forgets a picture made ahead that will not go out.
+void discard(join_run& r, ahead_job& j) {
+    if (!j.ready) return;
+    j.ready = false;
+    if (r.rebuilding) spool_done(r.rebuilding->spool);
+}
+
+}  // namespace
+
+bool ahead_wanted(join_run& r) {
+    const next_input& n = r.next;
+    if (n.path.empty() || n.ranges.empty() || r.settings.fit_canvas || r.settings.center_frames) return false;
+    if (names_standard_input(n.path.c_str()) || (r.ahead.job && (r.ahead.job->running || r.ahead.job->ready))) return false;
+    if (counts_from_end(n.ranges) || !one_pass(n.ranges)) return false;
+    selection_plan plan;
+    plan.ranges = n.ranges;
+    std::vector<frame_span> spans;
+    next_pass(plan, spans);
+    return !spans.empty() && spans[0].first >= 1 && !spans[0].backwards;
+}
+
+void ahead_prepare(join_run& r) {
+    std::unique_ptr<ahead_job>& made = r.ahead.job;
+    if (!made) made = std::make_unique<ahead_job>();
+    made->worker.prepare();
+}
+
+void ahead_start(join_run& r) {
+    ahead_prepare(r);
+    ahead_job& j = *r.ahead.job;
+    j.file = r.next;
+    j.settings = r.settings;
+    j.saved = r.saved;
+    j.said = false;
+    j.ready = false;
+    j.lent = std::move(r.rebuilding);
+    if (!j.worker.start(read_ahead, &j)) {
+        r.rebuilding = std::move(j.lent);
+        return;
+    }
+    j.running = true;
+}
+
+namespace {
+
+// Waits for the job and takes back what was lent.
+void take_back(join_run& r, ahead_job& j) {
+    if (!j.running) return;
+    j.worker.wait();
+    j.running = false;
+    std::unique_ptr<rebuild_state>& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
+    if (!r.rebuilding) r.rebuilding = std::move(lent);
+    lent.reset();
+}
+
+}  // namespace
+
+void ahead_finish(join_run& r, const char* path, const std::vector<selection_range>* ranges) {
+    if (!r.ahead.job) return;
+    ahead_job& j = *r.ahead.job;
+    take_back(r, j);
+    if (!path || !ranges || j.file.path != path || !same_ranges(j.file.ranges, *ranges)) discard(r, j);
+}
+
+bool ahead_waiting(join_run& r) {
+    if (!r.ahead.job) return false;
+    take_back(r, *r.ahead.job);
+    return r.ahead.job->ready;
+}
+
+bool ahead_resume(join_run& r, int role, const char* path, const screen_info& screen, pass_state& pass, block_place& at) {
+    if (!r.ahead.job || !r.ahead.job->ready) return false;
+    ahead_job& j = *r.ahead.job;
+    bool same = j.file.path == path && j.file.role == role &&
+                same_screen(j.screen, screen) && std::memcmp(&j.run->saved, &r.saved, sizeof r.saved) == 0;
+    if (!same || !input_seek(r.in, j.resume_at)) {
+        discard(r, j);
+        return false;
+    }
+    j.ready = false;
+    pass = j.pass;
+    pass.ahead = false;
+    rebuild_state& b = r.rebuild();
+    std::uint64_t before = output_position(r.out);
+    write_spooled(b.spool, r.canvas, r.out);
+    at = j.at;
+    at.frames = output_position(r.out) > before ? file_frames{1, j.delay} : file_frames{};
+    return true;
+}
