@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "lib/census.h"
@@ -701,6 +702,24 @@ std::size_t colours_in(const testgif::snapshot& pic) {
     return static_cast<std::size_t>(std::unique(c.begin(), c.end()) - c.begin());
 }
 
+// The intact file, then the input with its selections, as a join reads
+// them; with `ahead`, the run knows the input comes next and may read it
+// ahead while the intact file is copied.
+bytes join_after_intact(const std::vector<selection_range>& ranges, bool ahead) {
+    auto r = std::make_unique<join_run>();
+    bytes out;
+    output_to_memory(r->out, out);
+    r->settings.verb = 0;
+    r->settings.keep_delays = 1;
+    r->say = r->warn = ignore_line;
+    if (ahead) r->next = next_input{ws->input, ranges, role_last};
+    gif_read(*r, role_first, ws->intact.c_str());
+    r->next = next_input{};  // the input is the last
+    gif_read(*r, role_last, ws->input.c_str(), &ranges);
+    close_output(r->out);
+    return out;
+}
+
 void check_selection(const bytes& input, const testgif::scanned_file& scan) {
     if (!scan.is_gif) return;
     // A canvas of up to 4 Mi pixels is held at once, in 16 MiB, which is as
@@ -725,6 +744,7 @@ void check_selection(const bytes& input, const testgif::scanned_file& scan) {
     bytes out = read_back(fileno(ws->out));
     testgif::walked w = testgif::walk_gif(out);
     CHECK(w.ok && w.control_before_each, "selection: giflib cannot read the output: %s", w.error.c_str());
+    CHECK(join_after_intact(ranges, true) == join_after_intact(ranges, false), "selection: read ahead, the join differs");
     CHECK((w.images > 0) == !taken.empty(), "selection: %d images for %zu frames", w.images, taken.size());
     const file_canvas& c = ws->run->rebuild().canvas;
     CHECK(c.pixels.size() <= std::max<std::uint64_t>(4u << 20, 8 * c.drawn_pixels) &&

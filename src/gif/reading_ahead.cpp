@@ -27,8 +27,13 @@ struct ahead_job {
 };
 
 ahead_slot::ahead_slot() = default;
+
+// A run that ends with a file read ahead, not yet at its turn, closes its spool.
 ahead_slot::~ahead_slot() {
-    if (job) job->worker.wait();
+    if (!job) return;
+    job->worker.wait();
+    for (std::unique_ptr<rebuild_state>* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
+        if (lent && *lent) spool_done((*lent)->spool);
 }
 
 namespace {
@@ -170,6 +175,7 @@ void take_back(join_run& r, ahead_job& j) {
     j.running = false;
     std::unique_ptr<rebuild_state>& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);
+    if (lent) spool_done(lent->spool);
     lent.reset();
 }
 

@@ -76,6 +76,7 @@ joined join_two(const two_files& f, std::int64_t first, bool tell, int told_role
     EXPECT_EQ(gif_read(*r, role_first, f.first_path.c_str()), 1);
     j.waited = ahead_waiting(*r);
     if (between) testgif::write_file(f.next_path, *between);
+    r->next = next_input{};  // the second file is the last
     EXPECT_EQ(gif_read(*r, role_last, f.next_path.c_str(), &ranges), 1);
     close_output(r->out);
     return j;
