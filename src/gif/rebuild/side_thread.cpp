@@ -2,6 +2,7 @@
 
 #if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
 #include <pthread.h>
+#include <signal.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -59,8 +60,16 @@ void side_thread::prepare() {
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) return;
     pthread_attr_setstacksize(&attr, stack_bytes);
+    // Signals sent to the process go to the threads that expect them (the
+    // command line's handlers mind what its own thread is doing): this one
+    // is made with them blocked, all but those of its own faults.
+    sigset_t blocked, before;
+    sigfillset(&blocked);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT}) sigdelset(&blocked, fault);
+    pthread_sigmask(SIG_SETMASK, &blocked, &before);
     // Where none can be had, tasks run where they are given.
     state_->running = pthread_create(&state_->t, &attr, serve_thread, state_.get()) == 0;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     pthread_attr_destroy(&attr);
 }
 
