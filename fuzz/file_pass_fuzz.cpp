@@ -44,6 +44,7 @@
 #include "gif/layout.h"
 #include "gif/lzw/lzw_walker.h"
 #include "gif/output_table.h"
+#include "gif/reading_ahead.h"
 #include "gif/run.h"
 #include "gif/lzw/run_code.h"
 #include "gif_decode.h"
@@ -104,6 +105,8 @@ struct workspace {
     int watch = -1;
     testgif::saved_colours saved;  // what the program holds after the last pass
     join_run* run = nullptr;       // one for every pass: its saved colours carry over, as the model's do
+    join_run* ahead_run = nullptr;    // joins that read the input ahead,
+    join_run* at_turn_run = nullptr;  // and the same joins that do not
 };
 
 std::string scratch_root() {
@@ -115,6 +118,8 @@ std::string scratch_root() {
 }
 
 workspace* ws = nullptr;
+
+void ignore_line(void*, const char*) {}
 
 void remove_workspace() {
     if (!ws) return;
@@ -191,6 +196,12 @@ void setup() {
               inotify_add_watch(ws->watch, ws->intact.c_str(), change_events) >= 0,
           "cannot watch the inputs");
 
+    for (join_run** made : {&ws->ahead_run, &ws->at_turn_run}) {
+        *made = new join_run;
+        (*made)->settings.verb = 0;
+        (*made)->settings.keep_delays = 1;
+        (*made)->say = (*made)->warn = ignore_line;
+    }
     ws->run = new join_run;
     ws->run->settings.verb = 0;
     ws->run->settings.loop_delay = frame_delay;
@@ -661,8 +672,6 @@ void check_long_options(const bytes& input, const testgif::scanned_file& scan, b
     CHECK(diff.empty(), "%s: the join plays otherwise: %s", order, diff.c_str());
 }
 
-void ignore_line(void*, const char*) {}
-
 // Up to three selections made from the input's bytes, of frames up to one
 // beyond either end of its frames.
 std::vector<selection_range> selections_of(const bytes& input, std::int64_t frames) {
@@ -703,21 +712,28 @@ std::size_t colours_in(const testgif::snapshot& pic) {
 }
 
 // The intact file, then the input with its selections, as a join reads
-// them; with `ahead`, the run knows the input comes next and may read it
-// ahead while the intact file is copied.
-bytes join_after_intact(const std::vector<selection_range>& ranges, bool ahead) {
-    auto r = std::make_unique<join_run>();
+// them, in a run of the two kept for it; with `ahead`, the run knows the
+// input comes next and may read it ahead while the intact file is copied.
+// Both runs read the same files in the same order, so each starts from
+// what the other holds.
+bytes join_after_intact(join_run& r, const std::vector<selection_range>& ranges, bool ahead) {
     bytes out;
-    output_to_memory(r->out, out);
-    r->settings.verb = 0;
-    r->settings.keep_delays = 1;
-    r->say = r->warn = ignore_line;
-    if (ahead) r->next = next_input{ws->input, ranges, role_last};
-    gif_read(*r, role_first, ws->intact.c_str());
-    r->next = next_input{};  // the input is the last
-    gif_read(*r, role_last, ws->input.c_str(), &ranges);
-    close_output(r->out);
+    output_to_memory(r.out, out);
+    r.next = ahead ? next_input{ws->input, ranges, role_last} : next_input{};
+    gif_read(r, role_first, ws->intact.c_str());
+    r.next = next_input{};  // the input is the last
+    gif_read(r, role_last, ws->input.c_str(), &ranges);
+    close_output(r.out);
     return out;
+}
+
+// Where the input's selections let it be read ahead, reading it ahead
+// gives the join that reading it at its turn gives.
+void check_reading_ahead(const std::vector<selection_range>& ranges) {
+    ws->ahead_run->next = next_input{ws->input, ranges, role_last};
+    if (!ahead_wanted(*ws->ahead_run)) return;
+    bytes ahead = join_after_intact(*ws->ahead_run, ranges, true);
+    CHECK(ahead == join_after_intact(*ws->at_turn_run, ranges, false), "selection: read ahead, the join differs");
 }
 
 void check_selection(const bytes& input, const testgif::scanned_file& scan) {
@@ -744,7 +760,7 @@ void check_selection(const bytes& input, const testgif::scanned_file& scan) {
     bytes out = read_back(fileno(ws->out));
     testgif::walked w = testgif::walk_gif(out);
     CHECK(w.ok && w.control_before_each, "selection: giflib cannot read the output: %s", w.error.c_str());
-    CHECK(join_after_intact(ranges, true) == join_after_intact(ranges, false), "selection: read ahead, the join differs");
+    check_reading_ahead(ranges);
     CHECK((w.images > 0) == !taken.empty(), "selection: %d images for %zu frames", w.images, taken.size());
     const file_canvas& c = ws->run->rebuild().canvas;
     CHECK(c.pixels.size() <= std::max<std::uint64_t>(4u << 20, 8 * c.drawn_pixels) &&
