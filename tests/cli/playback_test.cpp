@@ -16,18 +16,11 @@
 namespace {
 
 using testgif::bytes;
+using testgif::control;
 using testgif::gif_builder;
 using testgif::image_spec;
 using testgif::picture;
 
-testgif::gce_fields control(int delay, int disposal = 1, int transparent = -1) {
-    testgif::gce_fields g;
-    g.delay = delay;
-    g.disposal = disposal;
-    g.transparent = transparent >= 0;
-    g.index = std::max(transparent, 0);
-    return g;
-}
 
 image_spec at(image_spec im, int left, int top) {
     im.left = left;

@@ -17,14 +17,6 @@ namespace {
 
 using testgif::bytes;
 
-testgif::gce_fields control(int delay, int disposal, bool transparent) {
-    testgif::gce_fields g;
-    g.delay = delay;
-    g.disposal = disposal;
-    g.transparent = transparent;
-    return g;
-}
-
 // An opaque first frame, then small ones, transparent and cleared or restored.
 bytes clip(int width, unsigned seed) {
     testgif::image_spec small = testgif::picture(3, 2, 4, seed + 1), other = testgif::picture(2, 3, 4, seed + 2);
@@ -32,10 +24,10 @@ bytes clip(int width, unsigned seed) {
     other.top = 2;
     return testgif::gif_builder()
         .header(width, 5, testgif::palette(4, seed))
-        .gce(control(3, 1, false)).image(testgif::picture(width, 5, 4, seed + 3))
-        .gce(control(4, 2, true)).image(small)
-        .gce(control(5, 3, true)).image(other)
-        .gce(control(6, 1, false)).image(small)
+        .gce(testgif::control(3)).image(testgif::picture(width, 5, 4, seed + 3))
+        .gce(testgif::control(4, 2, 0)).image(small)
+        .gce(testgif::control(5, 3, 0)).image(other)
+        .gce(testgif::control(6)).image(small)
         .trailer().data();
 }
 

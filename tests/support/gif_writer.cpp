@@ -192,6 +192,15 @@ std::uint32_t next_random(std::uint32_t& s) {
 }
 }  // namespace
 
+gce_fields control(int delay, int disposal, int transparent) {
+    gce_fields g;
+    g.delay = delay;
+    g.disposal = disposal;
+    g.transparent = transparent >= 0;
+    g.index = transparent >= 0 ? transparent : 0;
+    return g;
+}
+
 bytes palette(int entries, unsigned seed) {
     std::uint32_t s = seed * 2654435761u | 1;
     bytes out;

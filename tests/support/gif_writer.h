@@ -47,6 +47,10 @@ bytes stream_of(const bytes& blocks);
 
 struct gce_fields { int disposal = 0; bool user_input = false; bool transparent = false; int index = 0; int delay = 0; };
 
+// A frame shown for `delay` hundredths, with this disposal, and this index
+// transparent (none where negative).
+gce_fields control(int delay, int disposal = 1, int transparent = -1);
+
 struct image_spec {
     int left = 0, top = 0, width = 1, height = 1;
     bool interlace = false;  // sets the flag only; pixels are taken in the given order
