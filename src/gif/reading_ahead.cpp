@@ -18,6 +18,7 @@ struct ahead_job {
     bool running = false;           // the second thread reads it, or has read it
     bool ready = false;             // a picture waits in the spool, and the pass can go on
     bool said = false;              // it had something to say: the pass at the file's turn says it
+    struct stat read;               // the file as it was read: at its turn it must be the same
     screen_info screen;
     pass_state pass;
     block_place at;
@@ -47,6 +48,12 @@ bool same_ranges(const std::vector<selection_range>& a, const std::vector<select
     return true;
 }
 
+// The same file, unchanged since: a file rewritten or replaced meanwhile is read again.
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 bool same_screen(const screen_info& a, const screen_info& b) {
     return a.width == b.width && a.height == b.height && a.size_field == b.size_field &&
            a.glob_color_size == b.glob_color_size && a.left_offset == b.left_offset && a.top_offset == b.top_offset;
@@ -56,8 +63,7 @@ bool same_screen(const screen_info& a, const screen_info& b) {
 // where anything went otherwise than a pass at its turn would allow.
 bool read_to_first_picture(ahead_job& j) {
     join_run& a = *j.run;
-    struct stat st;
-    if (!open_input(a.in, j.file.path.c_str()) || ::fstat(a.in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!open_input(a.in, j.file.path.c_str()) || ::fstat(a.in.fd, &j.read) != 0 || !S_ISREG(j.read.st_mode)) return false;
     std::size_t table_size = 0;
     if (!read_file_header(a, j.screen, true, table_size)) return false;
     selection_plan plan;
@@ -197,8 +203,10 @@ bool ahead_waiting(join_run& r) {
 bool ahead_resume(join_run& r, int role, const char* path, const screen_info& screen, pass_state& pass, block_place& at) {
     if (!r.ahead.job || !r.ahead.job->ready) return false;
     ahead_job& j = *r.ahead.job;
-    bool same = j.file.path == path && j.file.role == role &&
-                same_screen(j.screen, screen) && std::memcmp(&j.run->saved, &r.saved, sizeof r.saved) == 0;
+    struct stat now;
+    bool same = j.file.path == path && j.file.role == role && r.in.fd >= 0 && ::fstat(r.in.fd, &now) == 0 &&
+                same_file(j.read, now) && same_screen(j.screen, screen) &&
+                std::memcmp(&j.run->saved, &r.saved, sizeof r.saved) == 0;
     if (!same || !input_seek(r.in, j.resume_at)) {
         discard(r, j);
         return false;

@@ -7,9 +7,10 @@
 // pass, starting after its first, is read ahead, in a run that keeps the
 // first file's canvas (no --fit, no --center), and only once the file
 // before needs no canvas of its own. Where the file at its turn is not as
-// it was read ahead (another role, screen or saved table), where reading
-// ahead had something to say, or where it met anything else unusual, its
-// pass reads it from the start as before: the output is the same either way.
+// it was read ahead (rewritten or replaced since, or with another role,
+// screen or saved table), where reading ahead had something to say, or
+// where it met anything else unusual, its pass reads it from the start as
+// before: the output is the same either way.
 #pragma once
 
 #include <vector>

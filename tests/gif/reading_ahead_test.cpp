@@ -17,18 +17,20 @@ namespace {
 
 using testgif::bytes;
 
-// An opaque first frame, then small ones, transparent and cleared or restored.
-bytes clip(int width, unsigned seed) {
-    testgif::image_spec small = testgif::picture(3, 2, 4, seed + 1), other = testgif::picture(2, 3, 4, seed + 2);
+// An opaque first frame, then small ones, transparent and cleared or
+// restored; `more` frames like the last after them.
+bytes clip(int width, unsigned seed, unsigned picture_seed = 0, int more = 0) {
+    unsigned p = picture_seed ? picture_seed : seed;
+    testgif::image_spec small = testgif::picture(3, 2, 4, p + 1), other = testgif::picture(2, 3, 4, p + 2);
     small.left = 1;
     other.top = 2;
-    return testgif::gif_builder()
-        .header(width, 5, testgif::palette(4, seed))
-        .gce(testgif::control(3)).image(testgif::picture(width, 5, 4, seed + 3))
+    testgif::gif_builder g;
+    g.header(width, 5, testgif::palette(4, seed))
+        .gce(testgif::control(3)).image(testgif::picture(width, 5, 4, p + 3))
         .gce(testgif::control(4, 2, 0)).image(small)
-        .gce(testgif::control(5, 3, 0)).image(other)
-        .gce(testgif::control(6)).image(small)
-        .trailer().data();
+        .gce(testgif::control(5, 3, 0)).image(other);
+    for (int k = 0; k <= more; ++k) g.gce(testgif::control(6)).image(small);
+    return g.trailer().data();
 }
 
 std::vector<selection_range> from(std::int64_t first) {
@@ -93,7 +95,8 @@ TEST(reading_ahead, gives_the_join_the_file_gives_at_its_turn) {
 TEST(reading_ahead, is_given_up_where_the_file_is_not_as_read) {
     two_files f;
     testgif::write_file(f.first_path, clip(7, 10));
-    bytes wider = clip(8, 20), recoloured = clip(6, 30);
+    // Repainted: the same screen and table, other pictures, one more frame.
+    bytes wider = clip(8, 20), recoloured = clip(6, 30), repainted = clip(6, 20, 40, 1);
     struct change_case {
         const char* name;
         int told_role;
@@ -103,6 +106,7 @@ TEST(reading_ahead, is_given_up_where_the_file_is_not_as_read) {
         {"another_role", 1, nullptr, true},
         {"another_screen", role_last, &wider, true},
         {"another_table", role_last, &recoloured, true},
+        {"repainted", role_last, &repainted, true},
     };
     for (const change_case& c : cases) {
         SCOPED_TRACE(c.name);
