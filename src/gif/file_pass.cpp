@@ -52,6 +52,15 @@ void widen_screen(join_run& r, std::uint8_t* screen_desc) {
     put_u16(screen_desc + screen_height, std::max(get_u16(screen_desc + screen_height), r.fit_height));
 }
 
+// Gives the output's screen the size the file shows alone. Browsers grow
+// a file's canvas to its first image where that reaches beyond the screen;
+// a selection's first frame may be rebuilt smaller than that image, or
+// leave it out, and would not grow the canvas as much.
+void grow_screen(std::uint8_t* screen_desc, const screen_info& screen) {
+    put_u16(screen_desc + screen_width, screen.width);
+    put_u16(screen_desc + screen_height, screen.height);
+}
+
 // Moves the file's frames so that its screen sits in the middle of the
 // canvas (at its left or top where the screen is the larger).
 void centre_on_canvas(join_run& r, int width, int height, screen_info& screen) {
@@ -79,7 +88,10 @@ int read_header(join_run& r, int role, screen_info& screen, bool grows) {
     std::uint8_t* screen_desc = r.data + signature_size + version_size;
     int width = get_u16(screen_desc + screen_width), height = get_u16(screen_desc + screen_height);
     if (writes_header(role)) {
-        if (r.settings.fit_canvas) widen_screen(r, screen_desc);
+        if (r.settings.fit_canvas)
+            widen_screen(r, screen_desc);
+        else if (grows)
+            grow_screen(screen_desc, screen);
         if (r.settings.compact_tables && output_table_entries(r.table)) table_size = put_output_table(r, screen_desc);
         canvas_open(r.canvas, r.out, r.settings.fit_canvas, get_u16(screen_desc + screen_width), get_u16(screen_desc + screen_height),
                     output_position(r.out) + signature_size + version_size);

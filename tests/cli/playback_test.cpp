@@ -94,6 +94,22 @@ bytes first_beyond() {
         .trailer().data();
 }
 
+// A first frame larger than the screen whose last row and column are
+// transparent: a picture drawn from it alone is smaller than the canvas
+// browsers grow to it.
+bytes first_beyond_clear_edge() {
+    image_spec first = picture(8, 6, 4, 78);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            if (x == 7 || y == 5) first.pixels[static_cast<std::size_t>(y * 8 + x)] = 0;
+            else if (first.pixels[static_cast<std::size_t>(y * 8 + x)] == 0) first.pixels[static_cast<std::size_t>(y * 8 + x)] = 1;
+    return gif_builder()
+        .header(6, 4, testgif::palette(4, 79))
+        .gce(control(5, 1, 0)).image(first)
+        .gce(control(6)).image(at(picture(2, 2, 4, 80), 1, 1))
+        .trailer().data();
+}
+
 // Two frames whose last one is shown for `delay`.
 bytes last_delay(int delay) {
     return gif_builder()
@@ -123,7 +139,7 @@ protected:
         files = {{"disposing.gif", disposing()}, {"wide.gif", transparent_wide()}, {"tall.gif", partial_tall()},
                  {"restoring.gif", restoring()}, {"far_first.gif", far_frame(true)},
                  {"far_last.gif", far_frame(false)}, {"interlaced.gif", interlaced()},
-                 {"first_beyond.gif", first_beyond()}};
+                 {"first_beyond.gif", first_beyond()}, {"clear_edge.gif", first_beyond_clear_edge()}};
         for (int d : {0, 1, 2, 3, 4}) files["last" + std::to_string(d) + ".gif"] = last_delay(d);
         for (const auto& [name, file] : files) testgif::write_file(dir + "/" + name, file);
         testgif::write_file(dir + "/text.txt", {'n', 'o'});
@@ -238,6 +254,7 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
         {"interlaced", "--keep-delays interlaced.gif '#2' '#1' '#3' '#0'", {"interlaced.gif"}, {{2, 1, 3, 0}}},
         {"interlaced_backwards", "--keep-delays interlaced.gif '#-1-1'", {"interlaced.gif"}, {{3, 2, 1}}},
         {"grown_screen", "--keep-delays first_beyond.gif '#-1' '#0'", {"first_beyond.gif"}, {{1, 0}}},
+        {"grown_screen_drawn_smaller", "--keep-delays clear_edge.gif '#1'", {"clear_edge.gif"}, {{1}}},
         {"backwards_then_on", "--keep-delays disposing.gif '#2-1' '#3'", {"disposing.gif"}, {{2, 1, 3}}},
         {"backwards_to_the_second", "--keep-delays tall.gif '#-1-1' '#0'", {"tall.gif"}, {{2, 1, 0}}},
         {"forwards_then_back", "--keep-delays --fit disposing.gif disposing.gif '#-1-0'",
