@@ -141,7 +141,7 @@ int read_open_input(join_run& r, int role, const char* name, pass_state* pass = 
     if (read) {
         canvas_next_file(r.canvas);
         block_place at;
-        bool resumed = pass && first_pass && ahead_resume(r, role, name, screen, *pass, at);
+        bool resumed = pass && first_pass && ahead_resume(r, role, screen, *pass, at);
         if (pass && !resumed) pass_begin(r, *pass, screen, !first_pass && !r.settings.fit_canvas);
         block_loop(r, role, screen, pass, at);
         if (pass) pass_end(r, *pass);

@@ -200,11 +200,11 @@ bool ahead_waiting(join_run& r) {
     return r.ahead.job->ready;
 }
 
-bool ahead_resume(join_run& r, int role, const char* path, const screen_info& screen, pass_state& pass, block_place& at) {
+bool ahead_resume(join_run& r, int role, const screen_info& screen, pass_state& pass, block_place& at) {
     if (!r.ahead.job || !r.ahead.job->ready) return false;
     ahead_job& j = *r.ahead.job;
     struct stat now;
-    bool same = j.file.path == path && j.file.role == role && r.in.fd >= 0 && ::fstat(r.in.fd, &now) == 0 &&
+    bool same = j.file.role == role && r.in.fd >= 0 && ::fstat(r.in.fd, &now) == 0 &&
                 same_file(j.read, now) && same_screen(j.screen, screen) &&
                 std::memcmp(&j.run->saved, &r.saved, sizeof r.saved) == 0;
     if (!same || !input_seek(r.in, j.resume_at)) {

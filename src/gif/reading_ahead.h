@@ -40,8 +40,8 @@ void ahead_finish(join_run& r, const char* path, const std::vector<selection_ran
 // ahead has ended.
 bool ahead_waiting(join_run& r);
 
-// At the file's turn, its header read: where it was read ahead as it is
-// now, writes the picture made ahead, moves the input past the frames that
+// At the file's turn, its header read (ahead_finish kept a picture only
+// for this file): where it was read ahead as it is now, writes the picture made ahead, moves the input past the frames that
 // were read, and gives the pass and the block loop's place to go on from.
 // Returns false where the pass must read the file from its start.
-bool ahead_resume(join_run& r, int role, const char* path, const screen_info& screen, pass_state& pass, block_place& at);
+bool ahead_resume(join_run& r, int role, const screen_info& screen, pass_state& pass, block_place& at);
