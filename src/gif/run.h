@@ -18,6 +18,7 @@
 #include "gif/output.h"
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output_table.h"
+#include "gif/resident.h"
 #include "gif/selection_plan.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/cropped_frame.h"
@@ -52,6 +53,9 @@ struct rebuild_state {
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first
     output_stream spool;
     std::vector<std::uint8_t> spool_memory;  // the spool where no temporary file can be made
+
+    static void* operator new(std::size_t n) { return resident_new(n); }  // zeroed whole as it is made
+    static void operator delete(void* p) { ::operator delete(p); }
 };
 
 // The input the run reads after the one it reads now, where it is known:
@@ -94,6 +98,9 @@ struct join_run {
     std::unique_ptr<rebuild_state> rebuilding;  // made for the first frame rebuilt or cut
     next_input next;
     ahead_slot ahead;  // last: what it works in is the run's, or was lent by it
+
+    static void* operator new(std::size_t n) { return resident_new(n); }  // zeroed whole as it is made
+    static void operator delete(void* p) { ::operator delete(p); }
 
     image_data_io io() { return {in, out, window}; }
     rebuild_state& rebuild() {

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include <sys/mman.h>
-
 #include "gif/layout.h"
+#include "gif/resident.h"
 
 namespace {
 
@@ -27,11 +26,7 @@ bool affordable(const file_canvas& c, const box& b) {
 void reserve_pixels(std::vector<std::uint32_t>& pixels, std::size_t n) {
     if (n <= pixels.capacity()) return;
     pixels.reserve(n);
-#ifdef MADV_POPULATE_WRITE
-    std::uintptr_t page = 4096, from = reinterpret_cast<std::uintptr_t>(pixels.data());
-    std::uintptr_t start = (from + page - 1) & ~(page - 1), end = (from + n * sizeof(std::uint32_t)) & ~(page - 1);
-    if (start < end) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);  // a hint: failure costs nothing
-#endif
+    fault_in(pixels.data(), n * sizeof(std::uint32_t));
 }
 
 void hold_exactly(file_canvas& c, const box& b) {
