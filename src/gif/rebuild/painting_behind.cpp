@@ -33,6 +33,10 @@ void paint_kept(void* context) {
 
 data_tap behind_start(painting_behind& b, file_canvas& c, const paint_frame& f) {
     paint_start(b.painter, c, f);
+    // Room for the longest stream kept, made once: growing it as it comes
+    // would copy it, and map and unmap larger memory each time. Pages
+    // never written cost nothing.
+    b.stream.reserve(most_kept_stream);
     b.stream.clear();
     b.keeping = true;
     return {keep, &b};
