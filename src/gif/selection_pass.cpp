@@ -209,7 +209,10 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
     rebuild_state& b = r.rebuild();
     // While the frame before is painted behind, this one is decoded whole
     // and drawn once that is done; a frame only painted is painted behind.
-    std::uint8_t* plane = paint && s.behind && !backwards ? plane_room(b.plane, static_cast<std::uint64_t>(h.width) * h.height) : nullptr;
+    // The plane is made for the screen: the picture after it is looked over in it.
+    std::uint64_t pixels = static_cast<std::uint64_t>(h.width) * h.height;
+    std::uint64_t screen_pixels = static_cast<std::uint64_t>(c.width) * c.height;
+    std::uint8_t* plane = paint && s.behind && !backwards ? plane_room(b.plane, pixels, screen_pixels) : nullptr;
     if (!plane) {
         finish_behind(r, s);
         if (backwards && !range_start) keep_previous(r, s, rect);
