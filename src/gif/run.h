@@ -48,6 +48,7 @@ struct rebuild_state {
     lzw_encoder encoder;
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread
+    std::vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
     colour_ids ids;
     colour_ids second_ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first

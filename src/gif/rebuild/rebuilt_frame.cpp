@@ -344,7 +344,8 @@ void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, 
                  int code_size) {
     code_sink sink = sink_to(out);
     frame_rows rows{t, d, f, drawn};
-    code_rows(t.encoder, t.second_encoder, t.side, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0, {frame_rows::code, &rows});
+    code_rows({t.encoder, t.second_encoder, t.side, t.second_codes}, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0,
+              {frame_rows::code, &rows});
     write_out(out, &block_terminator, 1);
 }
 

@@ -9,6 +9,9 @@
 // is drawn.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "gif/canvas.h"
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output.h"
@@ -38,6 +41,7 @@ struct rebuild_tools {
     lzw_encoder& encoder;
     lzw_encoder& second_encoder;  // for the second part of a large frame
     side_thread& side;            // where that part is coded
+    std::vector<std::uint8_t>& second_codes;  // where its codes wait
     colour_ids& ids;
     colour_ids& second_ids;       // the colours of a large picture's lower rows, met there
     index_plane& plane;           // the picture's colours as numbered, for coding

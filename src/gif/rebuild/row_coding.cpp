@@ -16,7 +16,7 @@ struct second_part {
     row_source rows;
     int code_size;
     std::int64_t y0, y1;
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t>& bytes;
     code_sink sink;
     std::exception_ptr failed;
 };
@@ -55,25 +55,25 @@ std::int64_t second_part_row(std::int64_t width, std::int64_t height) {
     return rows < 1 ? height : height - rows;
 }
 
-void code_rows(lzw_encoder& first, lzw_encoder& second, side_thread& side, code_sink& out, int code_size,
-               std::int64_t width, std::int64_t height, row_source rows) {
+void code_rows(const row_coders& c, code_sink& out, int code_size, std::int64_t width, std::int64_t height, row_source rows) {
     std::int64_t cut = second_part_row(width, height);
-    encoder_start(first, code_size, out);
+    encoder_start(c.first, code_size, out);
     if (cut == height) {
-        rows.code(rows.context, 0, height, first);
-        encoder_finish(first);
+        rows.code(rows.context, 0, height, c.first);
+        encoder_finish(c.first);
         return;
     }
-    second_part s{second, rows, code_size, cut, height, {}, {}, {}};
+    second_part s{c.second, rows, code_size, cut, height, c.second_codes, {}, {}};
+    s.bytes.clear();
     // Room for the most its codes can take, made at once: pages it never
     // writes cost nothing, and the codes are never copied as it grows.
     std::uint64_t pixels = static_cast<std::uint64_t>(width * (height - cut));
     s.bytes.reserve(static_cast<std::size_t>(pixels + pixels / 2 + 64));
-    bool beside = side.start(code_second, &s);
+    bool beside = c.side.start(code_second, &s);
     {
-        waiting w{beside ? &side : nullptr};
-        rows.code(rows.context, 0, cut, first);
-        encoder_clear(first);
+        waiting w{beside ? &c.side : nullptr};
+        rows.code(rows.context, 0, cut, c.first);
+        encoder_clear(c.first);
     }
     if (!beside) code_second(&s);
     if (s.failed) std::rethrow_exception(s.failed);

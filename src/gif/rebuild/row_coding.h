@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "gif/lzw/code_sink.h"
 #include "gif/lzw/lzw_encoder.h"
@@ -22,7 +23,16 @@ struct row_source {
 // The first row the second encoder codes; height where it codes none.
 std::int64_t second_part_row(std::int64_t width, std::int64_t height);
 
+// The encoders and the thread that code a frame's rows, and where the
+// second part's codes wait until the first's are written: kept by the
+// caller from frame to frame, so that its room is made once.
+struct row_coders {
+    lzw_encoder& first;
+    lzw_encoder& second;
+    side_thread& side;
+    std::vector<std::uint8_t>& second_codes;
+};
+
 // Codes the frame's rows into `out` and finishes its last sub-block (not
 // the terminator).
-void code_rows(lzw_encoder& first, lzw_encoder& second, side_thread& side, code_sink& out, int code_size,
-               std::int64_t width, std::int64_t height, row_source rows);
+void code_rows(const row_coders& c, code_sink& out, int code_size, std::int64_t width, std::int64_t height, row_source rows);

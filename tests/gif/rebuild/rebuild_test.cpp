@@ -73,6 +73,7 @@ struct writer {
     std::unique_ptr<lzw_encoder> encoder = std::make_unique<lzw_encoder>();
     std::unique_ptr<lzw_encoder> second = std::make_unique<lzw_encoder>();
     side_thread side;
+    std::vector<std::uint8_t> second_codes;
     std::unique_ptr<colour_ids> ids = std::make_unique<colour_ids>(), second_ids = std::make_unique<colour_ids>();
     index_plane plane;
     canvas_state canvas;
@@ -86,7 +87,7 @@ struct writer {
         write_out(*out, head, sizeof head);
         canvas_open(canvas, *out, false, w, h, 6);
     }
-    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *second, side, *ids, *second_ids, plane}, p); }
+    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *second, side, second_codes, *ids, *second_ids, plane}, p); }
     testgif::timeline play(testgif::decoded& d) {
         write_out(*out, &layout::trailer, 1);
         close_output(*out);
