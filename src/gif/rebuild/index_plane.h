@@ -16,7 +16,8 @@ constexpr std::uint64_t most_plane_pixels = std::uint64_t{1} << 20;
 
 struct index_plane {
     std::unique_ptr<std::uint8_t[]> bytes;
-    std::uint64_t pixels = 0;  // room made, beyond the slack
+    std::uint64_t pixels = 0;    // room made, beyond the slack
+    std::uint64_t resident = 0;  // of it, faulted in
 };
 
 // Room for this many pixels and decoder_slack bytes beyond, faulted in;
@@ -32,7 +33,11 @@ inline std::uint8_t* plane_room(index_plane& p, std::uint64_t pixels, std::uint6
         p.bytes.reset();
         p.bytes.reset(new std::uint8_t[static_cast<std::size_t>(room) + decoder_slack]);
         p.pixels = room;
+        p.resident = 0;
     }
-    fault_in(p.bytes.get(), static_cast<std::size_t>(pixels) + decoder_slack);  // little work where already resident
+    if (pixels > p.resident) {
+        fault_in(p.bytes.get(), static_cast<std::size_t>(pixels) + decoder_slack);
+        p.resident = pixels;
+    }
     return p.bytes.get();
 }
