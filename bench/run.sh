@@ -239,6 +239,11 @@ fi
 # Tools per set, in the order they are run and listed.
 declare -A set_tools=([small]="cat reeljoin keepfit reencode" [large]="cat reeljoin reencode"
     [seq]="cat reeljoin keepfit")
+# spread_of SECONDS...: their median, fastest and slowest.
+spread_of() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 }
+        END { printf "%f %f %f\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR] }'
+}
 # interleave SET: times the set's tools again in turns, one run of each in
 # every round, so that a drift in the machine's speed falls on all of them
 # alike; their medians, fastest and slowest runs are taken from these runs.
@@ -266,9 +271,7 @@ interleave() {
     done
     rm -f "$outputs"/*
     for tool in "${!samples[@]}"; do
-        read -r "med[$tool $set]" "lo[$tool $set]" "hi[$tool $set]" < <(tr ' ' '\n' <<<"${samples[$tool]}" |
-            grep . | sort -g | awk '{ v[NR] = $1 }
-                END { printf "%f %f %f\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR] }')
+        read -r "med[$tool $set]" "lo[$tool $set]" "hi[$tool $set]" < <(spread_of ${samples[$tool]})
     done
 }
 
@@ -496,10 +499,26 @@ rev_in=$(realpath "$rev_in")  # the runs start in the output directory
     run_names small
     picked=()
     for n in "${names[@]}"; do picked+=("$n" '#1-'); done
-    read -r sel_plain_t _ _ sel_plain_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
-        "$reeljoin_path" -s -o out.gif "${names[@]}" 2>/dev/null)
-    read -r sel_t _ _ sel_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
-        "$reeljoin_path" -s -o out.gif "${picked[@]}" 2>/dev/null)
+    # The plain join and "#1-" in turns, a run of each a round after a
+    # warm-up of each, so that a drift in the machine's speed falls on
+    # both alike: 2 x RUNS rounds.
+    plain_times=() picked_times=() sel_plain_m=0 sel_m=0
+    for ((round = -1; round < 2 * runs; round++)); do
+        read -r t _ _ m _ < <(cd "$outputs" && "$runner" -n 1 -w 0 -u out.gif -- \
+            "$reeljoin_path" -s -o out.gif "${names[@]}" 2>/dev/null)
+        if ((round >= 0)); then
+            plain_times+=("$t")
+            sel_plain_m=$((m > sel_plain_m ? m : sel_plain_m))
+        fi
+        read -r t _ _ m _ < <(cd "$outputs" && "$runner" -n 1 -w 0 -u out.gif -- \
+            "$reeljoin_path" -s -o out.gif "${picked[@]}" 2>/dev/null)
+        if ((round >= 0)); then
+            picked_times+=("$t")
+            sel_m=$((m > sel_m ? m : sel_m))
+        fi
+    done
+    read -r sel_plain_t _ _ < <(spread_of "${plain_times[@]}")
+    read -r sel_t _ _ < <(spread_of "${picked_times[@]}")
     (cd "$outputs" && "$reeljoin_path" -s -o out.gif "${picked[@]}")
     sel_bytes=$(bytes_of "$outputs/out.gif")
     read -r rev_t _ _ rev_m _ < <(cd "$outputs" && "$runner" -n "$runs" -w 1 -u out.gif -- \
