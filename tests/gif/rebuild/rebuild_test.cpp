@@ -12,6 +12,7 @@
 #include "gif/output.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/index_plane.h"
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/row_coding.h"
 #include "gif_decode.h"
@@ -36,6 +37,24 @@ TEST(file_canvas, grows_within_its_budget_and_keeps_its_pixels) {
     // Once its data has given many pixels, a canvas may grow as far.
     c->drawn_pixels = 3u << 20;
     EXPECT_TRUE(file_canvas_hold(*c, {0, 0, 4096, 4096}, {0, 0, 4096, 4096}));
+}
+
+// A frame decoded into the plane is often smaller than the picture looked
+// over in it next: room made for the screen at once is not made again.
+TEST(index_plane, keeps_the_room_made_for_a_likely_larger_request) {
+    index_plane p;
+    std::uint8_t* frame = plane_room(p, 600, 1000);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(p.pixels, 1000u);
+    EXPECT_EQ(p.resident, 600u);
+    EXPECT_EQ(plane_room(p, 1000), frame);
+    EXPECT_EQ(p.resident, 1000u);
+    ASSERT_NE(plane_room(p, 1001), nullptr);  // beyond it: made anew, larger
+    EXPECT_EQ(p.pixels, 1001u);
+    // Never beyond a million pixels, however likely.
+    EXPECT_EQ(plane_room(p, most_plane_pixels + 1), nullptr);
+    ASSERT_NE(plane_room(p, 2000, most_plane_pixels + 1), nullptr);
+    EXPECT_EQ(p.pixels, 2000u);
 }
 
 TEST(file_canvas, restores_what_a_frame_covered_even_where_it_grew) {
