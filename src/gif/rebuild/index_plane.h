@@ -30,7 +30,7 @@ inline std::uint8_t* plane_room(index_plane& p, std::uint64_t pixels, std::uint6
     if (pixels > most_plane_pixels) return nullptr;
     if (pixels > p.pixels) {
         std::uint64_t room = likely > pixels && likely <= most_plane_pixels ? likely : pixels;
-        p.bytes.reset();
+        p.bytes.reset();  // the old room goes first: the two are never held at once
         p.bytes.reset(new std::uint8_t[static_cast<std::size_t>(room) + decoder_slack]);
         p.pixels = room;
         p.resident = 0;

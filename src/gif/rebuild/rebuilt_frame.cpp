@@ -195,9 +195,9 @@ drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
     std::uint8_t* plane = live.empty() ? nullptr : plane_room(t.plane, static_cast<std::uint64_t>(w * (live.y1 - live.y0)));
     found_rows upper{&d, {live.x0, live.y0, live.x1, cut}, &t.ids, plane, {}, 0};
     found_rows lower{&d, {live.x0, cut, live.x1, live.y1}, &t.second_ids, plane ? plane + (cut - live.y0) * w : nullptr, {}, 0};
-    bool parted = !live.empty() && cut < live.y1, beside = parted && t.side.start(found_rows::find, &lower);
+    bool parted = !live.empty() && cut < live.y1, beside = parted && t.coders.side.start(found_rows::find, &lower);
     found_rows::find(&upper);
-    if (beside) t.side.wait();
+    if (beside) t.coders.side.wait();
     if (parted && !beside) found_rows::find(&lower);
     drawn_part r;
     if (parted) {
@@ -344,8 +344,7 @@ void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, 
                  int code_size) {
     code_sink sink = sink_to(out);
     frame_rows rows{t, d, f, drawn};
-    code_rows({t.encoder, t.second_encoder, t.side, t.second_codes}, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0,
-              {frame_rows::code, &rows});
+    code_rows(t.coders, sink, code_size, f.b.x1 - f.b.x0, f.b.y1 - f.b.y0, {frame_rows::code, &rows});
     write_out(out, &block_terminator, 1);
 }
 

@@ -9,15 +9,13 @@
 // is drawn.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "gif/canvas.h"
 #include "gif/lzw/lzw_encoder.h"
 #include "gif/output.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/index_plane.h"
+#include "gif/rebuild/row_coding.h"
 #include "gif/rebuild/shown_mask.h"
 #include "gif/rebuild/side_thread.h"
 
@@ -38,10 +36,7 @@ struct rebuilt_picture {
 struct rebuild_tools {
     canvas_state& canvas;  // the output's
     output_stream& out;
-    lzw_encoder& encoder;
-    lzw_encoder& second_encoder;  // for the second part of a large frame
-    side_thread& side;            // where that part is coded
-    std::vector<std::uint8_t>& second_codes;  // where its codes wait
+    row_coders coders;            // the second thread among them also looks over a large picture's lower rows
     colour_ids& ids;
     colour_ids& second_ids;       // the colours of a large picture's lower rows, met there
     index_plane& plane;           // the picture's colours as numbered, for coding

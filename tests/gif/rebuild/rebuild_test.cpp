@@ -106,7 +106,7 @@ struct writer {
         write_out(*out, head, sizeof head);
         canvas_open(canvas, *out, false, w, h, 6);
     }
-    void write(const rebuilt_picture& p) { write_picture({canvas, *out, *encoder, *second, side, second_codes, *ids, *second_ids, plane}, p); }
+    void write(const rebuilt_picture& p) { write_picture({canvas, *out, {*encoder, *second, side, second_codes}, *ids, *second_ids, plane}, p); }
     testgif::timeline play(testgif::decoded& d) {
         write_out(*out, &layout::trailer, 1);
         close_output(*out);
