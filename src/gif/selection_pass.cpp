@@ -69,12 +69,12 @@ void before_drawing(join_run& r, pass_state& s, const frame_control& own, const 
 // Whether the file alone shows nothing in the region before the frame in
 // `rect`, which restores what was under it (file_canvas_save kept that).
 bool blank_before(const file_canvas& c, const box& region, const box& rect) {
-    picture_view under{c.saved_at, c.saved.data()};
+    picture_view under{c.saved_at, c.saved.data()}, now = view_of(c);
     box live = common(region, c.held);
     for (std::int64_t y = live.y0; y < live.y1; ++y)
         for (std::int64_t x = live.x0; x < live.x1; ++x) {
             bool in_rect = x >= rect.x0 && x < rect.x1 && y >= rect.y0 && y < rect.y1;
-            if (in_rect ? view_pixel(under, x, y) : c.pixels[pixel_index(c, x, y)]) return false;
+            if (view_pixel(in_rect ? under : now, x, y)) return false;
         }
     return true;
 }

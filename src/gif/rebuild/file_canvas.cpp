@@ -23,36 +23,90 @@ bool affordable(const file_canvas& c, const box& b) {
 
 // Makes room for n pixels, its pages faulted in with one call where the
 // system can: one fault at a time costs twice as much.
-void reserve_pixels(std::vector<std::uint32_t>& pixels, std::size_t n) {
+template <typename T>
+void reserve_pixels(std::vector<T>& pixels, std::size_t n) {
     if (n <= pixels.capacity()) return;
     pixels.reserve(n);
-    fault_in(pixels.data(), n * sizeof(std::uint32_t));
+    fault_in(pixels.data(), n * sizeof(T));
+}
+
+// Makes `pixels`, held over `held`, hold `b` instead; new pixels are `blank`.
+template <typename T>
+void hold_in(std::vector<T>& pixels, const box& held, const box& b, T blank) {
+    if (held.empty()) {  // the first pixels: in the memory the last file's canvas had, where it is enough
+        reserve_pixels(pixels, area(b));
+        pixels.assign(area(b), blank);
+        return;
+    }
+    std::vector<T> grown(area(b), blank);
+    std::int64_t w = b.x1 - b.x0;
+    for (std::int64_t y = held.y0; y < held.y1; ++y)
+        std::copy_n(pixels.begin() + (y - held.y0) * (held.x1 - held.x0), held.x1 - held.x0,
+                    grown.begin() + (y - b.y0) * w + (held.x0 - b.x0));
+    pixels.swap(grown);
 }
 
 void hold_exactly(file_canvas& c, const box& b) {
-    if (c.held.empty()) {  // the first pixels: in the memory the last file's canvas had, where it is enough
-        reserve_pixels(c.pixels, area(b));
-        c.pixels.assign(area(b), 0);
-        c.held = b;
-        return;
-    }
-    std::vector<std::uint32_t> grown(area(b), 0);
-    std::int64_t w = b.x1 - b.x0;
-    for (std::int64_t y = c.held.y0; y < c.held.y1; ++y)
-        std::copy_n(c.pixels.begin() + (y - c.held.y0) * (c.held.x1 - c.held.x0), c.held.x1 - c.held.x0,
-                    grown.begin() + (y - b.y0) * w + (c.held.x0 - b.x0));
-    c.pixels.swap(grown);
+    if (c.indexed)
+        hold_in(c.indices, c.held, b, c.spare);
+    else
+        hold_in(c.pixels, c.held, b, 0u);
     c.held = b;
 }
 
+constexpr int most_spare_moves = 8;  // each rewrites the canvas
+
+bool in_set(const std::uint64_t* set, unsigned i) { return set[i >> 6] >> (i & 63) & 1; }
+
 }  // namespace
+
+void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours) {
+    if (c.held.empty()) {  // nothing drawn yet: a new table, where no journal keeps colours
+        c.indexed = !c.journal.open;
+        std::copy_n(colours, 256, c.table);
+        std::copy_n(colours, 256, c.palette);
+        c.spare = 255;
+        c.palette[c.spare] = 0;
+        c.spare_moves = 0;
+        std::fill_n(c.drawn_set, 4, 0);
+        return;
+    }
+    if (c.indexed && !std::equal(colours, colours + 256, c.table)) file_canvas_to_colours(c);
+}
+
+void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set) {
+    if (!c.indexed) return;
+    for (int w = 0; w < 4; ++w) c.drawn_set[w] |= set[w];
+    if (!in_set(set, c.spare)) return;
+    int spare = 255;
+    while (spare >= 0 && in_set(c.drawn_set, static_cast<unsigned>(spare))) --spare;
+    if (spare < 0 || ++c.spare_moves > most_spare_moves) return file_canvas_to_colours(c);
+    std::replace(c.indices.begin(), c.indices.end(), c.spare, static_cast<std::uint8_t>(spare));
+    c.palette[c.spare] = c.table[c.spare];
+    c.spare = static_cast<std::uint8_t>(spare);
+    c.palette[c.spare] = 0;
+}
+
+void file_canvas_to_colours(file_canvas& c) {
+    if (!c.indexed) return;
+    c.indexed = false;
+    std::size_t n = c.indices.size();
+    reserve_pixels(c.pixels, n);
+    c.pixels.resize(n);
+    for (std::size_t i = 0; i < n; ++i) c.pixels[i] = c.palette[c.indices[i]];
+    std::vector<std::uint8_t>().swap(c.indices);  // never both at once for long
+}
 
 void file_canvas_open(file_canvas& c, int width, int height) {
     std::vector<std::uint32_t> memory;
+    std::vector<std::uint8_t> index_memory;
     memory.swap(c.pixels);
+    index_memory.swap(c.indices);
     c = file_canvas{};
     memory.clear();
+    index_memory.clear();
     c.pixels.swap(memory);
+    c.indices.swap(index_memory);
     c.width = width;
     c.height = height;
 }
@@ -91,11 +145,13 @@ picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<st
     into.resize(area(at));
     std::size_t k = 0;
     for (std::int64_t y = at.y0; y < at.y1; ++y)
-        for (std::int64_t x = at.x0; x < at.x1; ++x) into[k++] = c.pixels[pixel_index(c, x, y)];
+        for (std::int64_t x = at.x0; x < at.x1; ++x)
+            into[k++] = c.indexed ? c.palette[c.indices[pixel_index(c, x, y)]] : c.pixels[pixel_index(c, x, y)];
     return {at, into.data()};
 }
 
 void journal_open(file_canvas& c, const box& region) {
+    file_canvas_to_colours(c);  // the journal keeps colours
     canvas_journal& j = c.journal;
     j.open = true;
     j.sealed = j.copied = false;
@@ -139,11 +195,19 @@ void journal_close(file_canvas& c) {
     j.copy.clear();
 }
 
-void file_canvas_save(file_canvas& c, const box& rect) { c.saved_at = file_canvas_copy(c, rect, c.saved).area; }
+void file_canvas_save(file_canvas& c, const box& rect) {
+    file_canvas_to_colours(c);  // what is put back is in colour
+    c.saved_at = file_canvas_copy(c, rect, c.saved).area;
+}
 
 void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
     if (disposal != layout::disposal_clear && disposal != layout::disposal_restore) return;
     box b = common(on_screen(c, rect), c.held);
+    if (c.indexed && disposal == layout::disposal_clear) {  // no journal is kept on indices
+        for (std::int64_t y = b.y0; y < b.y1; ++y) std::fill_n(index_ref(c, b.x0, y), b.x1 - b.x0, c.spare);
+        return;
+    }
+    file_canvas_to_colours(c);
     for (std::int64_t y = b.y0; y < b.y1; ++y)
         for (std::int64_t x = b.x0; x < b.x1; ++x) {
             // Pixels the canvas did not hold when the frame came were transparent.

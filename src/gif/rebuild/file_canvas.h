@@ -2,6 +2,13 @@
 // pixel the file's frames have drawn on its screen, in colour. It holds
 // only the part of the screen that frames have drawn, and grows with what
 // their image data really gives, never with what a header claims.
+//
+// While every frame drawn takes its colours from one table, the pixels
+// are kept as that table's indices, a byte each, and an index no frame
+// has drawn stands for a transparent pixel: a quarter of the memory, and
+// frames drawn without looking colours up. A frame of other colours, or
+// one that leaves no index spare, turns the canvas into colours for the
+// rest of the file.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +23,14 @@ constexpr std::uint32_t opaque_pixel = 0xFF000000u;
 struct file_canvas {
     int width = 0, height = 0;        // the file's screen
     box held;                         // the part of it whose pixels are kept
-    std::vector<std::uint32_t> pixels;  // held's, row by row
+    std::vector<std::uint32_t> pixels;  // held's, row by row, in colour
+    bool indexed = false;               // held's are kept in `indices` instead
+    std::vector<std::uint8_t> indices;
+    std::uint32_t table[256];           // the colours the frames take
+    std::uint32_t palette[256];         // the colour of each index: the table's, but the spare's is 0
+    std::uint8_t spare = 0;             // the index kept for transparent pixels
+    int spare_moves = 0;                // times a frame took it, and another was found
+    std::uint64_t drawn_set[4];         // the indices frames may have drawn, a bit each
     std::uint64_t drawn_pixels = 0;   // pixels the file's image data has given so far
     bool short_of_room = false;       // a pixel fell where the canvas could not grow
     // What a frame that restores its rectangle put back afterwards.
@@ -42,19 +56,37 @@ inline std::size_t pixel_index(const file_canvas& c, std::int64_t x, std::int64_
     return static_cast<std::size_t>((y - c.held.y0) * (c.held.x1 - c.held.x0) + (x - c.held.x0));
 }
 inline std::uint32_t* pixel_ref(file_canvas& c, std::int64_t x, std::int64_t y) { return &c.pixels[pixel_index(c, x, y)]; }
+inline std::uint8_t* index_ref(file_canvas& c, std::int64_t x, std::int64_t y) { return &c.indices[pixel_index(c, x, y)]; }
 
-// A picture's pixels over a box of the screen, row by row; transparent
-// beyond it.
+// A frame with these 256 colours is about to be drawn: the canvas keeps
+// indices where it can go on doing so, and turns into colours otherwise.
+void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours);
+
+// Indices of the set (a bit each) are about to be drawn: the spare index
+// must be another.
+void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set);
+
+// The canvas in colour from now on.
+void file_canvas_to_colours(file_canvas& c);
+
+// A picture's pixels over a box of the screen, row by row, in colour or
+// as indices of a palette; transparent beyond it.
 struct picture_view {
     box area;
     const std::uint32_t* pixels = nullptr;
+    const std::uint8_t* indices = nullptr;   // instead of pixels
+    const std::uint32_t* palette = nullptr;  // their colours
 };
 
-inline picture_view view_of(const file_canvas& c) { return {c.held, c.pixels.data()}; }
+inline picture_view view_of(const file_canvas& c) {
+    if (c.indexed) return {c.held, nullptr, c.indices.data(), c.palette};
+    return {c.held, c.pixels.data()};
+}
 
 inline std::uint32_t view_pixel(const picture_view& v, std::int64_t x, std::int64_t y) {
     if (x < v.area.x0 || x >= v.area.x1 || y < v.area.y0 || y >= v.area.y1) return 0;
-    return v.pixels[static_cast<std::size_t>((y - v.area.y0) * (v.area.x1 - v.area.x0) + (x - v.area.x0))];
+    std::size_t k = static_cast<std::size_t>((y - v.area.y0) * (v.area.x1 - v.area.x0) + (x - v.area.x0));
+    return v.indices ? v.palette[v.indices[k]] : v.pixels[k];
 }
 
 // Starts a journal of the changes to come, which frames and disposals may

@@ -19,10 +19,15 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     if (y >= p.canvas->height || x0 >= x1) return;
     box need{x0, y, x1, y + 1};
     if (!file_canvas_hold(*p.canvas, need, f.rect)) return;
-    std::uint32_t* out = pixel_ref(*p.canvas, x0, y);
     const std::uint8_t* in = idx + (x0 - (f.rect.x0 + col));
+    std::uint32_t transparent = f.transparent < 0 ? 256u : static_cast<std::uint32_t>(f.transparent);
+    if (p.canvas->indexed) {
+        paint_index_row(index_ref(*p.canvas, x0, y), in, x1 - x0, transparent);
+        return;
+    }
+    std::uint32_t* out = pixel_ref(*p.canvas, x0, y);
     if (!p.canvas->journal.open) {
-        paint_row(out, in, x1 - x0, p.colours, f.transparent < 0 ? 256u : static_cast<std::uint32_t>(f.transparent));
+        paint_row(out, in, x1 - x0, p.colours, transparent);
         return;
     }
     for (std::int64_t x = x0; x < x1; ++x, ++out, ++in) {
@@ -32,8 +37,14 @@ void draw_run(frame_painter& p, const std::uint8_t* idx, std::int64_t row, std::
     }
 }
 
-// Draws n indices, the first of them pixel `base` of the frame.
-void draw_area(frame_painter& p, const std::uint8_t* idx, std::uint64_t base, std::uint64_t n) {
+// Draws n indices, the first of them pixel `base` of the frame, all of
+// them in `set` (a bit each).
+void draw_area(frame_painter& p, const std::uint8_t* idx, std::uint64_t base, std::uint64_t n, const std::uint64_t* set) {
+    if (!p.colours_taken) {  // the frame's first pixels: the canvas may have to change form
+        file_canvas_take_colours(*p.canvas, p.colours);
+        p.colours_taken = true;
+    }
+    file_canvas_will_draw(*p.canvas, set);
     std::int64_t w = p.f.rect.x1 - p.f.rect.x0;
     p.canvas->drawn_pixels += n;
     for (std::uint64_t k = 0; k < n;) {
@@ -46,7 +57,9 @@ void draw_area(frame_painter& p, const std::uint8_t* idx, std::uint64_t base, st
 }
 
 // Draws the indices the decoder has given into the area.
-void flush(frame_painter& p) { draw_area(p, p.decoder.out, p.decoder.out_base, p.decoder.given - p.decoder.out_base); }
+void flush(frame_painter& p) {
+    draw_area(p, p.decoder.out, p.decoder.out_base, p.decoder.given - p.decoder.out_base, p.decoder.used);
+}
 
 // Gives the pixels a copy of the frame would have added to its data.
 void complete(frame_painter& p) {
@@ -56,8 +69,9 @@ void complete(frame_painter& p) {
     if (missing == 0 || own || decoder_unused_index(d) >= 0 || run_size(d.code_size, missing, allowed) > allowed) return;
     std::uint8_t* zeros = p.buffer.area();
     std::fill_n(zeros, paint_room, std::uint8_t{0});
+    const std::uint64_t zero_only[4] = {1, 0, 0, 0};
     for (std::uint64_t at = d.given; at < d.want; at += paint_room)
-        draw_area(p, zeros, at, std::min<std::uint64_t>(paint_room, d.want - at));
+        draw_area(p, zeros, at, std::min<std::uint64_t>(paint_room, d.want - at), zero_only);
 }
 
 void take(void* context, const std::uint8_t* bytes, std::size_t n) {
@@ -87,6 +101,7 @@ void paint_start(frame_painter& p, file_canvas& c, const paint_frame& f, std::ui
     std::uint64_t pixels = static_cast<std::uint64_t>((f.rect.x1 - f.rect.x0) * (f.rect.y1 - f.rect.y0));
     p.decoding = browsers_decode(f.code_size) && pixels > 0;
     p.data_bytes = 0;
+    p.colours_taken = false;
     if (!p.decoding) return;
     decoder_start(p.decoder, f.code_size, nullptr, pixels);
     if (plane)

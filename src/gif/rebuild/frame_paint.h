@@ -45,6 +45,7 @@ struct frame_painter {
     bool decoding = false;
     std::uint64_t data_bytes = 0;  // of its stream so far
     std::uint32_t colours[256];
+    bool colours_taken = false;  // the canvas knows them, from the frame's first pixels on
     lzw_decoder decoder;
     decode_buffer buffer;
 };

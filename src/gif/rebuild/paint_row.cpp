@@ -1,5 +1,7 @@
 #include "gif/rebuild/paint_row.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define REELJOIN_PAINT_AVX2 1
@@ -14,6 +16,10 @@ void paint_each(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, cons
         std::uint32_t keep = 0u - static_cast<std::uint32_t>(in[k] == transparent);
         out[k] = (out[k] & keep) | (colours[in[k]] & ~keep);
     }
+}
+
+void paint_index_each(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, std::uint32_t transparent) {
+    for (std::int64_t k = 0; k < n; ++k) out[k] = in[k] == transparent ? out[k] : in[k];
 }
 
 #ifdef REELJOIN_PAINT_AVX2
@@ -31,6 +37,19 @@ __attribute__((target("avx2"))) void paint_avx2(std::uint32_t* out, const std::u
     paint_each(out + k, in + k, n - k, colours, transparent);
 }
 
+__attribute__((target("avx2"))) void paint_index_avx2(std::uint8_t* out, const std::uint8_t* in, std::int64_t n,
+                                                      std::uint32_t transparent) {
+    const __m256i clear = _mm256_set1_epi8(static_cast<char>(transparent));
+    std::int64_t k = 0;
+    for (; k + 32 <= n; k += 32) {
+        __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k));
+        __m256i had = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + k));
+        __m256i keep = _mm256_cmpeq_epi8(index, clear);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_blendv_epi8(index, had, keep));
+    }
+    paint_index_each(out + k, in + k, n - k, transparent);
+}
+
 bool cpu_has_avx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -46,4 +65,16 @@ void paint_row(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const
     if (has_avx2) return paint_avx2(out, in, n, colours, transparent);
 #endif
     paint_each(out, in, n, colours, transparent);
+}
+
+void paint_index_row(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, std::uint32_t transparent) {
+    if (transparent > 255) {  // every pixel drawn
+        std::copy(in, in + n, out);
+        return;
+    }
+#ifdef REELJOIN_PAINT_AVX2
+    static const bool has_avx2 = cpu_has_avx2();
+    if (has_avx2) return paint_index_avx2(out, in, n, transparent);
+#endif
+    paint_index_each(out, in, n, transparent);
 }

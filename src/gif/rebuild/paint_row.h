@@ -9,3 +9,7 @@
 // `transparent` above 255: none is. colours holds 256 entries.
 void paint_row(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const std::uint32_t* colours,
                std::uint32_t transparent);
+
+// The same on a canvas of indices: each pixel takes its index, but keeps
+// what it had where the index is the transparent one.
+void paint_index_row(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, std::uint32_t transparent);
