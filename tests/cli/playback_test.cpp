@@ -236,8 +236,9 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
     // One table of 256 colours: the file's canvas keeps indices, with one
     // no frame has drawn for its transparent pixels, until none is left.
     // Frame 1 draws the highest index, which frame 0 left spare, and is
-    // cleared (disposal 2); frame 2 draws every index, with holes where
-    // frame 0's pixels show through, and is cleared; then 3 draws.
+    // cleared (disposal 2); frame 2, opaque, draws the next highest; frame
+    // 3 draws every index, with holes where frame 0's pixels show
+    // through, and is cleared; then 4 draws.
     gif_builder every;
     every.header(20, 16, testgif::palette(256, 90));
     every.gce(control(3, 1, 0)).image(at(picture(6, 4, 4, 91), 1, 1));
@@ -246,14 +247,18 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
     top.pixels = {255, 2, 255, 254, 1, 3, 255, 0, 255};
     for (std::size_t i = 0; i < all.pixels.size(); ++i) all.pixels[i] = static_cast<std::uint8_t>(i * 7);
     all.pixels[16 * 2 + 2] = all.pixels[16 * 3 + 4] = 200;  // 200 is frame 2's transparent index
-    every.gce(control(4, 2)).image(top).gce(control(5, 2, 200)).image(all);
+    image_spec next = at(picture(2, 2, 4, 95), 0, 14);
+    next.min_code_size = 8;
+    next.pixels = {253, 253, 252, 253};
+    every.gce(control(4, 2)).image(top).gce(control(7)).image(next).gce(control(5, 2, 200)).image(all);
     every.gce(control(6, 1, 5)).image(at(picture(5, 5, 8, 94), 12, 2));
     files["every_index.gif"] = every.trailer().data();
     testgif::write_file(dir + "/every_index.gif", files["every_index.gif"]);
     const selection_case cases[] = {
-        {"every_index", "--keep-delays every_index.gif '#1' '#2' '#3' '#-1-0'", {"every_index.gif"}, {{1, 2, 3, 3, 2, 1, 0}}},
+        {"every_index", "--keep-delays every_index.gif '#1' '#2' '#3' '#4' '#-1-0'", {"every_index.gif"},
+         {{1, 2, 3, 4, 4, 3, 2, 1, 0}}},
         {"every_index_ahead", "--keep-delays every_index.gif '#0' every_index.gif '#2-'",
-         {"every_index.gif", "every_index.gif"}, {{0}, {2, 3}}},
+         {"every_index.gif", "every_index.gif"}, {{0}, {2, 3, 4}}},
         {"long_streams", "--keep-delays noisy.gif '#2' '#1'", {"noisy.gif"}, {{2, 1}}},
         {"backwards_repainting", "--keep-delays repainting.gif '#-1-0'", {"repainting.gif"}, {{7, 6, 5, 4, 3, 2, 1, 0}}},
         {"from_the_second", "--keep-delays disposing.gif '#1-'", {"disposing.gif"}, {{1, 2, 3}}},

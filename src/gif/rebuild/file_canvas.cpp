@@ -47,9 +47,10 @@ void hold_in(std::vector<T>& pixels, const box& held, const box& b, T blank) {
 }
 
 void hold_exactly(file_canvas& c, const box& b) {
-    if (c.indexed)
+    if (c.indexed) {
         hold_in(c.indices, c.held, b, c.spare);
-    else
+        c.spare_at = joined(c.spare_at, b);
+    } else
         hold_in(c.pixels, c.held, b, 0u);
     c.held = b;
 }
@@ -81,10 +82,16 @@ void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set) {
     int spare = 255;
     while (spare >= 0 && in_set(c.drawn_set, static_cast<unsigned>(spare))) --spare;
     if (spare < 0 || ++c.spare_moves > most_spare_moves) return file_canvas_to_colours(c);
-    std::replace(c.indices.begin(), c.indices.end(), c.spare, static_cast<std::uint8_t>(spare));
+    const box& b = c.spare_at;
+    for (std::int64_t y = b.y0; y < b.y1; ++y)
+        std::replace(index_ref(c, b.x0, y), index_ref(c, b.x1, y), c.spare, static_cast<std::uint8_t>(spare));
     c.palette[c.spare] = c.table[c.spare];
     c.spare = static_cast<std::uint8_t>(spare);
     c.palette[c.spare] = 0;
+}
+
+void file_canvas_covered(file_canvas& c, const box& b) {
+    if (c.indexed && b.contains(c.spare_at)) c.spare_at = box{};
 }
 
 void file_canvas_to_colours(file_canvas& c) {
@@ -205,6 +212,7 @@ void file_canvas_dispose(file_canvas& c, const box& rect, int disposal) {
     box b = common(on_screen(c, rect), c.held);
     if (c.indexed && disposal == layout::disposal_clear) {  // no journal is kept on indices
         for (std::int64_t y = b.y0; y < b.y1; ++y) std::fill_n(index_ref(c, b.x0, y), b.x1 - b.x0, c.spare);
+        c.spare_at = joined(c.spare_at, b);
         return;
     }
     file_canvas_to_colours(c);

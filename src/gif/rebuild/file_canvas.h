@@ -29,6 +29,7 @@ struct file_canvas {
     std::uint32_t table[256];           // the colours the frames take
     std::uint32_t palette[256];         // the colour of each index: the table's, but the spare's is 0
     std::uint8_t spare = 0;             // the index kept for transparent pixels
+    box spare_at;                       // where pixels of it may lie
     int spare_moves = 0;                // times a frame took it, and another was found
     std::uint64_t drawn_set[4];         // the indices frames may have drawn, a bit each
     std::uint64_t drawn_pixels = 0;   // pixels the file's image data has given so far
@@ -65,6 +66,9 @@ void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours);
 // Indices of the set (a bit each) are about to be drawn: the spare index
 // must be another.
 void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set);
+
+// Every pixel of `b` (on the screen) has just been drawn, none left transparent.
+void file_canvas_covered(file_canvas& c, const box& b);
 
 // The canvas in colour from now on.
 void file_canvas_to_colours(file_canvas& c);

@@ -56,22 +56,29 @@ void draw_area(frame_painter& p, const std::uint8_t* idx, std::uint64_t base, st
     }
 }
 
-// Draws the indices the decoder has given into the area.
+// Draws the indices the decoder has given into the area. Of the indices
+// given, the transparent one is not drawn.
 void flush(frame_painter& p) {
-    draw_area(p, p.decoder.out, p.decoder.out_base, p.decoder.given - p.decoder.out_base, p.decoder.used);
+    std::uint64_t drawn[4];
+    std::copy_n(p.decoder.used, 4, drawn);
+    if (p.f.transparent >= 0) drawn[p.f.transparent >> 6] &= ~(std::uint64_t{1} << (p.f.transparent & 63));
+    draw_area(p, p.decoder.out, p.decoder.out_base, p.decoder.given - p.decoder.out_base, drawn);
 }
 
-// Gives the pixels a copy of the frame would have added to its data.
-void complete(frame_painter& p) {
+// Gives the pixels a copy of the frame would have added to its data;
+// returns whether every pixel is given.
+bool complete(frame_painter& p) {
     lzw_decoder& d = p.decoder;
     std::uint64_t missing = d.want - d.given, allowed = p.data_bytes + completion_allowance;
     bool own = p.f.transparent >= 0 && static_cast<unsigned>(p.f.transparent) < d.clear_code;
-    if (missing == 0 || own || decoder_unused_index(d) >= 0 || run_size(d.code_size, missing, allowed) > allowed) return;
+    if (missing == 0) return true;
+    if (own || decoder_unused_index(d) >= 0 || run_size(d.code_size, missing, allowed) > allowed) return false;
     std::uint8_t* zeros = p.buffer.area();
     std::fill_n(zeros, paint_room, std::uint8_t{0});
     const std::uint64_t zero_only[4] = {1, 0, 0, 0};
     for (std::uint64_t at = d.given; at < d.want; at += paint_room)
         draw_area(p, zeros, at, std::min<std::uint64_t>(paint_room, d.want - at), zero_only);
+    return true;
 }
 
 void take(void* context, const std::uint8_t* bytes, std::size_t n) {
@@ -125,7 +132,8 @@ void paint_take(frame_painter& p, const std::uint8_t* bytes, std::size_t n) {
 void paint_end(frame_painter& p) {
     if (!p.decoding) return;
     flush(p);
-    complete(p);
+    // A frame that leaves no pixel as it was leaves no transparent one.
+    if (complete(p) && p.f.transparent < 0) file_canvas_covered(*p.canvas, on_screen(*p.canvas, p.f.rect));
     p.decoding = false;
 }
 
