@@ -16,8 +16,6 @@ struct ahead_job {
     std::unique_ptr<rebuild_state> lent;
     std::vector<std::uint8_t> stray;  // where the job's run would write: nothing may go there
     bool running = false;           // the second thread reads it, or has read it
-    bool opening = false;           // the second thread opens it before the canvas is lent, or has
-    bool opened = false;            // it was opened and its header read then
     bool ready = false;             // a picture waits in the spool, and the pass can go on
     bool said = false;              // it had something to say: the pass at the file's turn says it
     struct stat read;               // the file as it was read: at its turn it must be the same
@@ -35,7 +33,6 @@ ahead_slot::ahead_slot() = default;
 ahead_slot::~ahead_slot() {
     if (!job) return;
     job->worker.wait();
-    if (job->run) close_input(job->run->in);
     for (std::unique_ptr<rebuild_state>* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
         if (lent && *lent) spool_done((*lent)->spool);
 }
@@ -62,18 +59,13 @@ bool same_screen(const screen_info& a, const screen_info& b) {
            a.glob_color_size == b.glob_color_size && a.left_offset == b.left_offset && a.top_offset == b.top_offset;
 }
 
-// Opens the file and reads its header, which needs nothing the run lends.
-bool open_ahead(ahead_job& j) {
-    join_run& a = *j.run;
-    if (!open_input(a.in, j.file.path.c_str()) || ::fstat(a.in.fd, &j.read) != 0 || !S_ISREG(j.read.st_mode)) return false;
-    std::size_t table_size = 0;
-    return read_file_header(a, j.screen, true, table_size);
-}
-
-// Reads the open file up to its first picture, made into the spool; false
+// Reads the file up to its first picture, made into the spool; false
 // where anything went otherwise than a pass at its turn would allow.
 bool read_to_first_picture(ahead_job& j) {
     join_run& a = *j.run;
+    if (!open_input(a.in, j.file.path.c_str()) || ::fstat(a.in.fd, &j.read) != 0 || !S_ISREG(j.read.st_mode)) return false;
+    std::size_t table_size = 0;
+    if (!read_file_header(a, j.screen, true, table_size)) return false;
     selection_plan plan;
     plan.ranges = j.file.ranges;
     j.pass = pass_state{};
@@ -100,7 +92,7 @@ bool read_to_first_picture(ahead_job& j) {
     return true;
 }
 
-// Gives the job's run what it reads with, as the run's settings say.
+// Gives the job's run what the run lent it and what it reads with.
 void set_up(ahead_job& j) {
     if (!j.run) {
         j.run = std::make_unique<join_run>();
@@ -115,29 +107,14 @@ void set_up(ahead_job& j) {
     a.canvas.out = &a.out;
     a.in.stdin_taken = true;  // never standard input
     a.in_name = j.file.path.c_str();
-}
-
-void open_early(void* context) {
-    ahead_job& j = *static_cast<ahead_job*>(context);
-    try {
-        set_up(j);
-        j.opened = open_ahead(j);
-    } catch (...) {
-        j.opened = false;
-    }
+    a.rebuilding = std::move(j.lent);
 }
 
 void read_ahead(void* context) {
     ahead_job& j = *static_cast<ahead_job*>(context);
     try {
-        if (!j.opening) {
-            set_up(j);
-            j.opened = open_ahead(j);
-        }
-        if (j.run) {
-            j.run->rebuilding = std::move(j.lent);
-            j.ready = j.opened && read_to_first_picture(j);
-        }
+        set_up(j);
+        j.ready = read_to_first_picture(j);
     } catch (...) {
         j.ready = false;
     }
@@ -159,20 +136,6 @@ void discard(join_run& r, ahead_job& j) {
     if (r.rebuilding) spool_done(r.rebuilding->spool);
 }
 
-// Waits for the job and takes back what was lent. A file opened for a
-// read ahead that never began is closed.
-void take_back(join_run& r, ahead_job& j) {
-    j.worker.wait();
-    if (j.opening && !j.running && j.run) close_input(j.run->in);
-    j.opening = false;
-    if (!j.running) return;
-    j.running = false;
-    std::unique_ptr<rebuild_state>& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
-    if (!r.rebuilding) r.rebuilding = std::move(lent);
-    if (lent) spool_done(lent->spool);
-    lent.reset();
-}
-
 }  // namespace
 
 bool ahead_wanted(join_run& r) {
@@ -187,32 +150,20 @@ bool ahead_wanted(join_run& r) {
     return !spans.empty() && spans[0].first >= 1 && !spans[0].backwards;
 }
 
-// The file is opened and its header read at once, while the run's
-// thread reads on: the canvas is not needed for that.
 void ahead_prepare(join_run& r) {
     std::unique_ptr<ahead_job>& made = r.ahead.job;
     if (!made) made = std::make_unique<ahead_job>();
-    ahead_job& j = *made;
-    j.worker.prepare();
-    if (j.running) return;
-    if (j.opening) {
-        if (j.file.path == r.next.path && same_ranges(j.file.ranges, r.next.ranges) && j.file.role == r.next.role) return;
-        take_back(r, j);  // opened for another file
-    }
-    j.file = r.next;
-    j.pass = pass_state{};
-    j.settings = r.settings;
-    j.saved = r.saved;
-    j.said = false;
-    j.ready = false;
-    j.opened = false;
-    j.opening = j.worker.start(open_early, &j);
+    made->worker.prepare();
 }
 
 void ahead_start(join_run& r) {
     ahead_prepare(r);
     ahead_job& j = *r.ahead.job;
-    j.worker.wait();  // the file is open, where it could be
+    j.file = r.next;
+    j.settings = r.settings;
+    j.saved = r.saved;
+    j.said = false;
+    j.ready = false;
     j.lent = std::move(r.rebuilding);
     if (!j.worker.start(read_ahead, &j)) {
         r.rebuilding = std::move(j.lent);
@@ -220,6 +171,21 @@ void ahead_start(join_run& r) {
     }
     j.running = true;
 }
+
+namespace {
+
+// Waits for the job and takes back what was lent.
+void take_back(join_run& r, ahead_job& j) {
+    if (!j.running) return;
+    j.worker.wait();
+    j.running = false;
+    std::unique_ptr<rebuild_state>& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
+    if (!r.rebuilding) r.rebuilding = std::move(lent);
+    if (lent) spool_done(lent->spool);
+    lent.reset();
+}
+
+}  // namespace
 
 void ahead_finish(join_run& r, const char* path, const std::vector<selection_range>* ranges) {
     if (!r.ahead.job) return;
