@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "gif/layout.h"
+#include "gif/rebuild/paint_row.h"
 #include "gif/resident.h"
 
 namespace {
@@ -83,10 +84,8 @@ void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set) {
     while (spare >= 0 && in_set(c.drawn_set, static_cast<unsigned>(spare))) --spare;
     if (spare < 0 || ++c.spare_moves > most_spare_moves) return file_canvas_to_colours(c);
     const box& b = c.spare_at;
-    for (std::int64_t y = b.y0; y < b.y1; ++y) {
-        std::uint8_t* row = index_ref(c, b.x0, y);
-        std::replace(row, row + (b.x1 - b.x0), c.spare, static_cast<std::uint8_t>(spare));
-    }
+    for (std::int64_t y = b.y0; y < b.y1; ++y)
+        replace_index_row(index_ref(c, b.x0, y), b.x1 - b.x0, c.spare, static_cast<std::uint8_t>(spare));
     c.palette[c.spare] = c.table[c.spare];
     c.spare = static_cast<std::uint8_t>(spare);
     c.palette[c.spare] = 0;

@@ -22,6 +22,10 @@ void paint_index_each(std::uint8_t* out, const std::uint8_t* in, std::int64_t n,
     for (std::int64_t k = 0; k < n; ++k) out[k] = in[k] == transparent ? out[k] : in[k];
 }
 
+void replace_each(std::uint8_t* row, std::int64_t n, std::uint8_t from, std::uint8_t to) {
+    for (std::int64_t k = 0; k < n; ++k) row[k] = row[k] == from ? to : row[k];
+}
+
 #ifdef REELJOIN_PAINT_AVX2
 __attribute__((target("avx2"))) void paint_avx2(std::uint32_t* out, const std::uint8_t* in, std::int64_t n,
                                                 const std::uint32_t* colours, std::uint32_t transparent) {
@@ -48,6 +52,17 @@ __attribute__((target("avx2"))) void paint_index_avx2(std::uint8_t* out, const s
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_blendv_epi8(index, had, keep));
     }
     paint_index_each(out + k, in + k, n - k, transparent);
+}
+
+__attribute__((target("avx2"))) void replace_avx2(std::uint8_t* row, std::int64_t n, std::uint8_t from, std::uint8_t to) {
+    const __m256i was = _mm256_set1_epi8(static_cast<char>(from)), now = _mm256_set1_epi8(static_cast<char>(to));
+    std::int64_t k = 0;
+    for (; k + 32 <= n; k += 32) {
+        __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + k));
+        __m256i hit = _mm256_cmpeq_epi8(index, was);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + k), _mm256_blendv_epi8(index, now, hit));
+    }
+    replace_each(row + k, n - k, from, to);
 }
 
 bool cpu_has_avx2() {
@@ -77,4 +92,12 @@ void paint_index_row(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, 
     if (has_avx2) return paint_index_avx2(out, in, n, transparent);
 #endif
     paint_index_each(out, in, n, transparent);
+}
+
+void replace_index_row(std::uint8_t* row, std::int64_t n, std::uint8_t from, std::uint8_t to) {
+#ifdef REELJOIN_PAINT_AVX2
+    static const bool has_avx2 = cpu_has_avx2();
+    if (has_avx2) return replace_avx2(row, n, from, to);
+#endif
+    replace_each(row, n, from, to);
 }

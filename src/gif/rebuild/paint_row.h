@@ -13,3 +13,6 @@ void paint_row(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const
 // The same on a canvas of indices: each pixel takes its index, but keeps
 // what it had where the index is the transparent one.
 void paint_index_row(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, std::uint32_t transparent);
+
+// Turns every `from` in a row of indices into `to`.
+void replace_index_row(std::uint8_t* row, std::int64_t n, std::uint8_t from, std::uint8_t to);
