@@ -6,9 +6,9 @@
 // While every frame drawn takes its colours from one table, the pixels
 // are kept as that table's indices, a byte each, and an index no frame
 // has drawn stands for a transparent pixel: a quarter of the memory, and
-// frames drawn without looking colours up. A frame of other colours, or
-// one that leaves no index spare, turns the canvas into colours for the
-// rest of the file.
+// frames drawn without looking colours up. A frame of other colours, one
+// that leaves no index spare, a journal or a frame that restores what it
+// covered turns the canvas into colours for the rest of the file.
 #pragma once
 
 #include <cstdint>
