@@ -1,5 +1,6 @@
 // The pieces that rebuild frames: the file's canvas, which grows only as
-// far as its budget lets and puts back what a restoring frame covered, and
+// far as its budget lets, puts back what a restoring frame covered and
+// keeps a byte a pixel while one table colours its frames, and
 // the writer of pictures, whose frames, played by the test player over
 // giflib's decoding, show exactly the picture, drawn over what the output
 // showed before.
@@ -12,11 +13,13 @@
 #include "gif/output.h"
 #include "gif/rebuild/colour_ids.h"
 #include "gif/rebuild/file_canvas.h"
+#include "gif/rebuild/frame_paint.h"
 #include "gif/rebuild/index_plane.h"
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/row_coding.h"
 #include "gif_decode.h"
 #include "gif_play.h"
+#include "gif_writer.h"
 
 namespace {
 
@@ -73,6 +76,50 @@ TEST(file_canvas, restores_what_a_frame_covered_even_where_it_grew) {
             EXPECT_EQ(view_pixel(view_of(*c), x, y), x == 1 && y == 1 ? opaque_pixel | 1 : 0u) << x << "," << y;
     file_canvas_dispose(*c, {0, 0, 2, 2}, layout::disposal_clear);
     EXPECT_EQ(view_pixel(view_of(*c), 1, 1), 0u);
+}
+
+// Paints a frame of `w` x `h` indices at (x, y), all `index` but the first
+// row, which takes 0, 1, 2...; `table` holds 256 entries.
+void paint_frame_of(frame_painter& p, file_canvas& c, const bytes& table, int x, int y, int w, int h,
+                    std::uint8_t index, int transparent = -1) {
+    bytes px(static_cast<std::size_t>(w * h), index);
+    for (int i = 0; i < w; ++i) px[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    paint_frame f;
+    f.rect = {x, y, x + w, y + h};
+    f.table = table.data();
+    f.entries = 256;
+    f.transparent = transparent;
+    f.code_size = 8;
+    paint_start(p, c, f);
+    bytes codes = testgif::lzw_encode(px, 8);
+    paint_take(p, codes.data(), codes.size());
+    paint_end(p);
+}
+
+// While the frames take one table, the canvas keeps a byte a pixel and
+// shows their colours; a frame of another table turns it into colours.
+TEST(file_canvas, keeps_one_tables_indices_until_another_comes) {
+    auto c = std::make_unique<file_canvas>();
+    auto p = std::make_unique<frame_painter>();
+    bytes table = testgif::palette(256, 5), other = testgif::palette(256, 6);
+    auto colour = [](const bytes& t, int i) {
+        return opaque_pixel | std::uint32_t{t[3 * i]} << 16 | std::uint32_t{t[3 * i + 1]} << 8 | t[3 * i + 2];
+    };
+    file_canvas_open(*c, 40, 30);
+    paint_frame_of(*p, *c, table, 0, 0, 40, 20, 255, 7);  // 7 is left transparent
+    paint_frame_of(*p, *c, table, 10, 10, 30, 20, 254);   // grows the canvas
+    ASSERT_TRUE(c->indexed);
+    EXPECT_EQ(c->indices.size(), 40u * 30u);
+    EXPECT_EQ(c->pixels.capacity(), 0u);
+    EXPECT_EQ(view_pixel(view_of(*c), 7, 0), 0u);
+    EXPECT_EQ(view_pixel(view_of(*c), 5, 5), colour(table, 255));
+    EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);  // held, never drawn
+    EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
+    paint_frame_of(*p, *c, other, 0, 25, 4, 1, 3);
+    ASSERT_FALSE(c->indexed);
+    EXPECT_EQ(view_pixel(view_of(*c), 2, 25), colour(other, 2));
+    EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);
+    EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
 }
 
 // A picture of w x h pixels that takes every one of `colours` colours
