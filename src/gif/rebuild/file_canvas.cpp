@@ -101,7 +101,7 @@ void file_canvas_to_colours(file_canvas& c) {
     std::size_t n = c.indices.size();
     reserve_pixels(c.pixels, n);
     c.pixels.resize(n);
-    for (std::size_t i = 0; i < n; ++i) c.pixels[i] = c.palette[c.indices[i]];
+    colours_of(c.indices.data(), n, c.palette, c.pixels.data());
     std::vector<std::uint8_t>().swap(c.indices);  // never both at once for long
 }
 
@@ -151,10 +151,10 @@ bool file_canvas_hold(file_canvas& c, const box& need, const box& toward) {
 picture_view file_canvas_copy(const file_canvas& c, const box& b, std::vector<std::uint32_t>& into) {
     box at = common(on_screen(c, b), c.held);
     into.resize(area(at));
+    const picture_view now = view_of(c);
     std::size_t k = 0;
     for (std::int64_t y = at.y0; y < at.y1; ++y)
-        for (std::int64_t x = at.x0; x < at.x1; ++x)
-            into[k++] = c.indexed ? c.palette[c.indices[pixel_index(c, x, y)]] : c.pixels[pixel_index(c, x, y)];
+        for (std::int64_t x = at.x0; x < at.x1; ++x) into[k++] = view_pixel(now, x, y);
     return {at, into.data()};
 }
 

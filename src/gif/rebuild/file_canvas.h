@@ -11,6 +11,7 @@
 // covered turns the canvas into colours for the rest of the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -81,6 +82,11 @@ struct picture_view {
     const std::uint8_t* indices = nullptr;   // instead of pixels
     const std::uint32_t* palette = nullptr;  // their colours
 };
+
+// The colours of n indices.
+inline void colours_of(const std::uint8_t* indices, std::size_t n, const std::uint32_t* palette, std::uint32_t* out) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = palette[indices[k]];
+}
 
 inline picture_view view_of(const file_canvas& c) {
     if (c.indexed) return {c.held, nullptr, c.indices.data(), c.palette};

@@ -26,12 +26,10 @@ void copy_row(const picture_view& v, std::int64_t y, std::int64_t x0, std::int64
     }
     std::fill(row, row + (from - x0), 0u);
     std::size_t at = static_cast<std::size_t>((y - v.area.y0) * (v.area.x1 - v.area.x0) + (from - v.area.x0));
-    if (v.indices) {
-        const std::uint8_t* ix = v.indices + at;
-        for (std::int64_t k = 0; k < to - from; ++k) row[from - x0 + k] = v.palette[ix[k]];
-    } else {
+    if (v.indices)
+        colours_of(v.indices + at, static_cast<std::size_t>(to - from), v.palette, row + (from - x0));
+    else
         std::copy(v.pixels + at, v.pixels + at + (to - from), row + (from - x0));
-    }
     std::fill(row + (to - x0), row + (x1 - x0), 0u);
 }
 
