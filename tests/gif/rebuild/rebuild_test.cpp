@@ -122,6 +122,25 @@ TEST(file_canvas, keeps_one_tables_indices_until_another_comes) {
     EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
 }
 
+// Cleared pixels stay transparent when the index kept for them moves: an
+// opaque frame over the whole canvas leaves none, a clear makes some, and
+// the next frame draws the index they hold.
+TEST(file_canvas, keeps_cleared_pixels_transparent_when_their_index_is_drawn) {
+    auto c = std::make_unique<file_canvas>();
+    auto p = std::make_unique<frame_painter>();
+    bytes table = testgif::palette(256, 5);
+    file_canvas_open(*c, 40, 30);
+    paint_frame_of(*p, *c, table, 0, 0, 40, 30, 9);
+    file_canvas_dispose(*c, {30, 28, 40, 30}, layout::disposal_clear);
+    std::uint8_t spare = c->spare;
+    paint_frame_of(*p, *c, table, 0, 0, 2, 2, spare);
+    ASSERT_TRUE(c->indexed);
+    ASSERT_NE(c->spare, spare);
+    EXPECT_EQ(view_pixel(view_of(*c), 35, 29), 0u);
+    const std::uint8_t* e = table.data() + 3 * spare;
+    EXPECT_EQ(view_pixel(view_of(*c), 0, 1), opaque_pixel | std::uint32_t{e[0]} << 16 | std::uint32_t{e[1]} << 8 | e[2]);
+}
+
 // A picture of w x h pixels that takes every one of `colours` colours
 // (w x h >= colours), with transparent holes at every 11th pixel where asked.
 std::vector<std::uint32_t> picture_of(int w, int h, int colours, bool holes) {
