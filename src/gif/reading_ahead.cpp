@@ -92,12 +92,11 @@ bool read_to_first_picture(ahead_job& j) {
     return true;
 }
 
+void make_run(void* context);
+
 // Gives the job's run what the run lent it and what it reads with.
 void set_up(ahead_job& j) {
-    if (!j.run) {
-        j.run = std::make_unique<join_run>();
-        output_to_memory(j.run->out, j.stray);
-    }
+    if (!j.run) make_run(&j);
     join_run& a = *j.run;
     a.settings = j.settings;
     a.say = a.warn = note_said;
@@ -150,10 +149,23 @@ bool ahead_wanted(join_run& r) {
     return !spans.empty() && spans[0].first >= 1 && !spans[0].backwards;
 }
 
+namespace {
+
+// The job's run, made on its own thread while the run's is busy with the
+// file before: making it writes all its memory.
+void make_run(void* context) {
+    ahead_job& j = *static_cast<ahead_job*>(context);
+    j.run = std::make_unique<join_run>();
+    output_to_memory(j.run->out, j.stray);
+}
+
+}  // namespace
+
 void ahead_prepare(join_run& r) {
     std::unique_ptr<ahead_job>& made = r.ahead.job;
     if (!made) made = std::make_unique<ahead_job>();
-    made->worker.prepare();
+    if (made->run || made->running) return;
+    if (!made->worker.start(make_run, made.get())) make_run(made.get());
 }
 
 void ahead_start(join_run& r) {
@@ -165,6 +177,7 @@ void ahead_start(join_run& r) {
     j.said = false;
     j.ready = false;
     j.lent = std::move(r.rebuilding);
+    j.worker.wait();  // for the run it made
     if (!j.worker.start(read_ahead, &j)) {
         r.rebuilding = std::move(j.lent);
         return;
