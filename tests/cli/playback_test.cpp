@@ -324,7 +324,11 @@ TEST_F(playback, selections_copy_what_they_can) {
     out = join("--keep-delays sprites.gif '#2-'");
     ASSERT_TRUE(out.ok) << out.error;
     EXPECT_EQ(testgif::compare(expected({"sprites.gif"}, {}, {}, {{2, 3, 4}}), testgif::play(out)), "");
-    EXPECT_EQ(out.frames.size(), 3u);
+    ASSERT_EQ(out.frames.size(), 3u);
+    // The rebuilt frame draws the sprite alone: the screen was empty.
+    EXPECT_EQ(out.frames[0].left, 4);
+    EXPECT_EQ(out.frames[0].top, 2);
+    EXPECT_EQ(out.frames[0].width * out.frames[0].height, 9);
     ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
     ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
     EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));

@@ -81,6 +81,7 @@ struct picture_view {
     const std::uint32_t* pixels = nullptr;
     const std::uint8_t* indices = nullptr;   // instead of pixels
     const std::uint32_t* palette = nullptr;  // their colours
+    const std::uint64_t* drawn = nullptr;    // the indices frames may have drawn, a bit each; the others are transparent
 };
 
 // The colours of n indices.
@@ -89,7 +90,7 @@ inline void colours_of(const std::uint8_t* indices, std::size_t n, const std::ui
 }
 
 inline picture_view view_of(const file_canvas& c) {
-    if (c.indexed) return {c.held, nullptr, c.indices.data(), c.palette};
+    if (c.indexed) return {c.held, nullptr, c.indices.data(), c.palette, c.drawn_set};
     return {c.held, c.pixels.data()};
 }
 

@@ -150,6 +150,11 @@ struct drawn_part {
     box plane_at;
     std::int64_t cut = 0;  // the first of the lower rows
     std::uint8_t lower_ids[no_colour];
+    // Where the picture is a view's indices, each index's number; the
+    // colours numbered are then in the order of their indices.
+    bool numbered_indices = false;
+    std::uint8_t number_of[256];
+    std::uint32_t colours[256];
 };
 
 // What a part of the picture's rows draws: its box, its pixels drawn, and
@@ -268,6 +273,50 @@ drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
     return r;
 }
 
+// Whether the picture's colours can be numbered by their indices alone:
+// where it is a view's indices and nothing under it is known. No pixel is
+// then looked up.
+bool numbers_indices(const rebuilt_picture& p) { return p.pic.indices && p.pic.drawn && !p.under && !p.undo; }
+
+bool index_drawn(const std::uint64_t* set, unsigned i) { return set[i >> 6] >> (i & 63) & 1; }
+
+// What a picture of indices draws: the box of its pixels of indices
+// frames have drawn, their colours numbered in the order of the indices,
+// and whether any pixel within the box is transparent. Nothing
+// (numbered_indices false) where it draws no pixel.
+drawn_part find_drawn_indices(const rebuilt_picture& p) {
+    const picture_view& v = p.pic;
+    drawn_part r;
+    bool drawn[256];
+    for (unsigned i = 0; i < 256; ++i) {
+        drawn[i] = index_drawn(v.drawn, i);
+        r.number_of[i] = static_cast<std::uint8_t>(r.g.colours);
+        if (drawn[i]) r.colours[r.g.colours++] = v.palette[i];
+    }
+    box rows = common(p.region, v.area);
+    std::int64_t n = rows.x1 - rows.x0, w = v.area.x1 - v.area.x0;
+    auto row_of = [&](std::int64_t y, std::int64_t x) { return v.indices + (y - v.area.y0) * w + (x - v.area.x0); };
+    box_builder out;
+    for (std::int64_t y = rows.y0; y < rows.y1 && !rows.empty(); ++y) {
+        const std::uint8_t* ix = row_of(y, rows.x0);
+        std::int64_t first = 0, last = n;
+        while (first < n && !drawn[ix[first]]) ++first;
+        while (last > first && !drawn[ix[last - 1]]) --last;
+        out.add_run(y, rows.x0 + first, rows.x0 + last);
+    }
+    r.b = out.b;
+    int spare = 0;  // the index of transparent pixels: the others were drawn
+    while (spare < 256 && v.palette[spare]) ++spare;
+    if (r.b.empty() || spare == 256) return r;
+    for (std::int64_t y = r.b.y0; y < r.b.y1 && !r.g.transparent; ++y)
+        r.g.transparent = std::memchr(row_of(y, r.b.x0), spare, static_cast<std::size_t>(r.b.x1 - r.b.x0)) != nullptr;
+    if (r.g.transparent) r.g.per_frame = 255;
+    for (unsigned i = 0; i < 256; ++i)
+        if (!drawn[i]) r.number_of[i] = static_cast<std::uint8_t>(r.g.colours);  // left alone
+    r.numbered_indices = true;
+    return r;
+}
+
 // The frame of group k draws the pixels of its colours.
 box group_box(const rebuild_tools& t, const drawing& d, const box& b, const colour_groups& g, std::size_t k) {
     if (g.frames() == 1) return b;
@@ -285,6 +334,7 @@ box group_box(const rebuild_tools& t, const drawing& d, const box& b, const colo
 struct frame_plan {
     box b;                // on the file's screen
     std::size_t first, count;  // its colours' numbers
+    const std::uint32_t* colours;  // its table's, count of them
     bool transparent;
     int delay;
     int disposal;
@@ -299,7 +349,7 @@ int bits_for(std::size_t entries) {
 constexpr std::size_t most_head = frame_control_size + 1 + image_descriptor_size + entry_size * max_table_entries + 1;
 
 // Control block, descriptor, local table and minimum code size.
-std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuilt_picture& p, std::uint8_t* head,
+std::size_t frame_head(const frame_plan& f, const rebuilt_picture& p, std::uint8_t* head,
                        placed_frame& placed) {
     std::size_t entries = f.count + (f.transparent ? 1 : 0);
     int bits = bits_for(std::max<std::size_t>(entries, 2));
@@ -316,7 +366,7 @@ std::size_t frame_head(const rebuild_tools& t, const frame_plan& f, const rebuil
     std::size_t size = entry_size * (std::size_t{1} << bits);
     std::memset(table, 0, size);
     for (std::size_t i = 0; i < f.count; ++i) {
-        std::uint32_t c = t.ids.colours[f.first + i];
+        std::uint32_t c = f.colours[i];
         table[entry_size * i] = static_cast<std::uint8_t>(c >> 16);
         table[entry_size * i + 1] = static_cast<std::uint8_t>(c >> 8);
         table[entry_size * i + 2] = static_cast<std::uint8_t>(c);
@@ -353,8 +403,23 @@ struct frame_rows {
         }
     }
 
+    // From the view's indices, each turned into its number.
+    static void code_indices(const frame_rows& r, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
+        const picture_view& v = r.d.p.pic;
+        const box& b = r.f.b;
+        std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
+        std::int64_t w = v.area.x1 - v.area.x0;
+        std::vector<std::uint8_t> row(n);
+        for (std::int64_t y = b.y0 + y0; y < b.y0 + y1; ++y) {
+            const std::uint8_t* ix = v.indices + (y - v.area.y0) * w + (b.x0 - v.area.x0);
+            for (std::size_t i = 0; i < n; ++i) row[i] = r.drawn.number_of[ix[i]];
+            encoder_take(e, row.data(), n);
+        }
+    }
+
     static void code(void* context, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
         const frame_rows& r = *static_cast<const frame_rows*>(context);
+        if (r.drawn.numbered_indices) return code_indices(r, y0, y1, e);
         if (r.drawn.plane) return code_kept(r, y0, y1, e);
         const frame_plan& f = r.f;
         std::size_t n = static_cast<std::size_t>(f.b.x1 - f.b.x0);
@@ -395,7 +460,7 @@ void encode_rows(const rebuild_tools& t, const drawing& d, const frame_plan& f, 
 void write_frame(const rebuild_tools& t, const drawing& d, const frame_plan& f, const drawn_part& drawn) {
     std::uint8_t head[most_head];
     placed_frame placed;
-    std::size_t head_size = frame_head(t, f, d.p, head, placed);
+    std::size_t head_size = frame_head(f, d.p, head, placed);
     if (t.spool) {
         std::uint64_t at = spool_frame_begin(*t.spool, placed);
         write_out(*t.spool, head, head_size);
@@ -420,7 +485,8 @@ picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p) 
     drawing d{p, clear_box(p)};
     std::uint64_t item = t.spool ? output_position(*t.spool) : 0;
     if (!t.spool && !d.clear.empty()) canvas_clear(t.canvas, moved(p, d.clear));
-    drawn_part drawn = find_drawn(t, d);
+    drawn_part drawn = numbers_indices(p) ? find_drawn_indices(p) : drawn_part{};
+    if (!drawn.numbered_indices) drawn = find_drawn(t, d);
     const box& b = drawn.b;
     const colour_groups& g = drawn.g;
     std::size_t frames = g.frames();
@@ -429,6 +495,7 @@ picture_written write_picture(const rebuild_tools& t, const rebuilt_picture& p) 
         f.b = group_box(t, d, b, g, k);
         f.first = k * g.per_frame;
         f.count = std::min(g.per_frame, g.colours - std::min(g.colours, f.first));
+        f.colours = drawn.numbered_indices ? drawn.colours : t.ids.colours.data() + f.first;
         f.transparent = g.transparent;
         int rest = p.delay - shortest_shown_delay * static_cast<int>(frames - 1);
         f.delay = k + 1 < frames ? shortest_shown_delay : (rest >= shortest_shown_delay ? rest : p.delay);
