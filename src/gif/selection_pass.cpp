@@ -165,6 +165,7 @@ void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redr
     s.owed = box{};
     s.shown = shown_mask{};
     s.pending = pending_disposal{};
+    s.only_painted = 0;
     s.reversed = box{};
     s.range_open = false;
     s.released = false;
@@ -208,8 +209,11 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
     bool steps_out = paint && s.in_step && (!take || deferred);
     rebuild_state& b = r.rebuild();
     // While the frame before is painted behind, this one is decoded whole
-    // and drawn once that is done; a frame only painted is painted behind.
-    // The plane is made for the screen: the picture after it is looked over in it.
+    // and drawn once that is done; a frame only painted is painted behind,
+    // but for the pass's first: where one frame comes before the picture,
+    // the memory the two frames take at once costs more than painting
+    // them one after the other. The plane is made for the screen: the
+    // picture after it is looked over in it.
     std::uint64_t pixels = static_cast<std::uint64_t>(h.width) * h.height;
     std::uint64_t screen_pixels = static_cast<std::uint64_t>(c.width) * c.height;
     std::uint8_t* plane = paint && s.behind && !backwards ? plane_room(b.plane, pixels, screen_pixels) : nullptr;
@@ -218,7 +222,8 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         if (backwards && !range_start) keep_previous(r, s, rect);
         before_drawing(r, s, own, rect, paint, steps_out);
     }
-    bool behind = paint && !take && !plane && !c.journal.open;
+    bool behind = paint && !take && !plane && !c.journal.open && s.only_painted > 0;
+    if (paint && !take) ++s.only_painted;
     data_tap tap;
     if (behind)
         tap = behind_start(b.behind, c, frame_of(h, own, rect));

@@ -39,6 +39,7 @@ struct pass_state {
     int left_offset = 0, top_offset = 0;  // the file's place on the output's canvas
     pending_disposal pending;
     bool behind = false;  // the last frame, only painted, is painted beside this thread
+    std::int64_t only_painted = 0;  // frames of the pass painted, not shown, so far
     box behind_rect;
     bool last_pass = false;  // no pass over the file follows
     bool released = false;   // the rest is copied as it comes: the canvas went to another file
