@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "gif/image_data.h"
@@ -17,7 +18,7 @@
 constexpr std::size_t most_kept_stream = 512 * 1024;  // bytes of a frame's stream kept
 
 struct painting_behind {
-    frame_painter painter;
+    std::unique_ptr<frame_painter> painter;  // made for the first frame painted behind
     std::vector<std::uint8_t> stream;  // the frame's stream while it is kept
     bool keeping = false;  // the stream is kept, not yet painted
     bool running = false;  // the side thread paints it
