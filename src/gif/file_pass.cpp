@@ -121,7 +121,7 @@ bool whole_still(const pass_state* pass) { return !pass || (!pass_done(*pass) &&
 // needs no canvas, the next file may be read ahead with it.
 void block_loop(join_run& r, int role, const screen_info& screen, pass_state* pass, block_place at) {
     bool lend = ahead_wanted(r);
-    if (lend) ahead_prepare(r);
+    if (lend && pass && !pass_release(*pass)) ahead_prepare(r);  // it starts later
     do {
         if (lend && (!pass || pass_release(*pass))) {
             ahead_start(r);

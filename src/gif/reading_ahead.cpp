@@ -169,7 +169,7 @@ void ahead_prepare(join_run& r) {
 }
 
 void ahead_start(join_run& r) {
-    ahead_prepare(r);
+    if (!r.ahead.job) r.ahead.job = std::make_unique<ahead_job>();
     ahead_job& j = *r.ahead.job;
     j.file = r.next;
     j.settings = r.settings;
@@ -177,7 +177,7 @@ void ahead_start(join_run& r) {
     j.said = false;
     j.ready = false;
     j.lent = std::move(r.rebuilding);
-    j.worker.wait();  // for the run it made
+    j.worker.wait();  // for the run it may be making; else the job makes it
     if (!j.worker.start(read_ahead, &j)) {
         r.rebuilding = std::move(j.lent);
         return;
