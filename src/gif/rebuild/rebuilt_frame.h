@@ -1,7 +1,8 @@
 // Frames of the program's own that make the output show a picture: each
 // draws the picture's pixels within the smallest rectangle that holds the
-// ones it must draw, from a local table of the colours there, and leaves
-// the rest of it transparent. A picture of more than 256 colours takes
+// ones it must draw, from a local table of the colours there (of a canvas
+// of one table's indices: of those its frames have drawn), and leaves the
+// rest of it transparent. A picture of more than 256 colours takes
 // several such frames, 255 colours each; all but the last are shown for 2
 // hundredths, taken from the picture's time. Where the output may show
 // pixels that the picture has not, a clear frame takes them away first.
