@@ -403,17 +403,22 @@ struct frame_rows {
         }
     }
 
-    // From the view's indices, each turned into its number.
+    // From the view's indices, each turned into its number, a part of a
+    // row at a time on the stack: the second thread then takes no memory
+    // from the heap, whose first use there costs more than its coding.
     static void code_indices(const frame_rows& r, std::int64_t y0, std::int64_t y1, lzw_encoder& e) {
         const picture_view& v = r.d.p.pic;
         const box& b = r.f.b;
         std::size_t n = static_cast<std::size_t>(b.x1 - b.x0);
         std::int64_t w = v.area.x1 - v.area.x0;
-        std::vector<std::uint8_t> row(n);
+        std::uint8_t part[2048];
         for (std::int64_t y = b.y0 + y0; y < b.y0 + y1; ++y) {
             const std::uint8_t* ix = v.indices + (y - v.area.y0) * w + (b.x0 - v.area.x0);
-            for (std::size_t i = 0; i < n; ++i) row[i] = r.drawn.number_of[ix[i]];
-            encoder_take(e, row.data(), n);
+            for (std::size_t at = 0; at < n; at += sizeof part) {
+                std::size_t k = std::min(sizeof part, n - at);
+                for (std::size_t i = 0; i < k; ++i) part[i] = r.drawn.number_of[ix[at + i]];
+                encoder_take(e, part, k);
+            }
         }
     }
 
