@@ -164,7 +164,9 @@ void make_run(void* context) {
 void ahead_prepare(join_run& r) {
     std::unique_ptr<ahead_job>& made = r.ahead.job;
     if (!made) made = std::make_unique<ahead_job>();
-    if (made->run || made->running) return;
+    if (made->running) return;
+    made->worker.wait();  // for a run it may be making still: a file read in several passes prepares each time
+    if (made->run) return;
     if (!made->worker.start(make_run, made.get())) make_run(made.get());
 }
 
