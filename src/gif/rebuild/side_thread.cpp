@@ -2,10 +2,15 @@
 
 #if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 
 #include <condition_variable>
 #include <mutex>
+
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#define REELJOIN_KEEPS_APART 1
+#endif
 
 struct side_thread_state {
     std::mutex m;
@@ -15,9 +20,29 @@ struct side_thread_state {
     bool ending = false;
     bool running = false;  // the thread was made
     pthread_t t{};
+#ifdef REELJOIN_KEEPS_APART
+    cpu_set_t allowed;     // the processors its maker could run on
+    int apart_from = -1;   // the processor it is kept off, -1: none
+#endif
 };
 
 namespace {
+
+#ifdef REELJOIN_KEEPS_APART
+// Keeps the thread off the processor of the thread that gives it a task.
+// Woken from sleep, it is often woken there rather than on an idle one (a
+// virtual machine's idle processor may look taken), and the two threads'
+// parts of the work then run one after the other.
+void keep_apart(side_thread_state& s) {
+    int here = sched_getcpu();
+    if (here < 0 || here == s.apart_from || here >= CPU_SETSIZE || !CPU_ISSET(here, &s.allowed) ||
+        CPU_COUNT(&s.allowed) < 2)
+        return;
+    cpu_set_t elsewhere = s.allowed;
+    CPU_CLR(here, &elsewhere);
+    if (pthread_setaffinity_np(s.t, sizeof elsewhere, &elsewhere) == 0) s.apart_from = here;
+}
+#endif
 
 // Its tasks are short loops over rows: a small stack is plenty.
 constexpr std::size_t stack_bytes = 256 * 1024;
@@ -71,11 +96,18 @@ void side_thread::prepare() {
     state_->running = pthread_create(&state_->t, &attr, serve_thread, state_.get()) == 0;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     pthread_attr_destroy(&attr);
+#ifdef REELJOIN_KEEPS_APART
+    CPU_ZERO(&state_->allowed);
+    if (pthread_getaffinity_np(pthread_self(), sizeof state_->allowed, &state_->allowed) != 0) CPU_ZERO(&state_->allowed);
+#endif
 }
 
 bool side_thread::start(void (*task)(void*), void* context) {
     prepare();
     if (!state_->running) return false;
+#ifdef REELJOIN_KEEPS_APART
+    keep_apart(*state_);
+#endif
     {
         std::lock_guard<std::mutex> lock(state_->m);
         state_->task = task;

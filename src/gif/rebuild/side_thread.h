@@ -1,8 +1,9 @@
 // A second thread that a run keeps for work it can do beside its own, one
 // task at a time. It is made once and then woken for each task: a thread
-// made anew often starts only once its maker waits for it. Where threads
-// cannot be had (WebAssembly built without them, or none left), start
-// says so and the caller does the task itself.
+// made anew often starts only once its maker waits for it. On Linux it is
+// kept off the processor of the thread that gives it a task, so that the
+// two work at once. Where threads cannot be had (WebAssembly built without
+// them, or none left), start says so and the caller does the task itself.
 #pragma once
 
 #include <memory>
