@@ -329,6 +329,28 @@ TEST_F(playback, selections_copy_what_they_can) {
     EXPECT_EQ(out.frames[0].left, 4);
     EXPECT_EQ(out.frames[0].top, 2);
     EXPECT_EQ(out.frames[0].width * out.frames[0].height, 9);
+    // Frames transparent at their edges, both kept: the rebuilt frame
+    // draws the box of the pixels they drew, not of their rectangles.
+    gif_builder edges;
+    edges.header(12, 8, testgif::palette(4, 97));
+    for (int k = 0; k < 2; ++k) {
+        image_spec framed;
+        framed.width = framed.height = 5;
+        framed.pixels.assign(25, 0);
+        for (int y = 1; y < 4; ++y)
+            for (int x = 1; x < 4; ++x) framed.pixels[y * 5 + x] = static_cast<std::uint8_t>(1 + k);
+        edges.gce(control(3 + k, 1, 0)).image(at(framed, 2 + 4 * k, 1 + k));
+    }
+    files["edges.gif"] = edges.trailer().data();
+    testgif::write_file(dir + "/edges.gif", files["edges.gif"]);
+    out = join("--keep-delays edges.gif '#1'");
+    ASSERT_TRUE(out.ok) << out.error;
+    EXPECT_EQ(testgif::compare(expected({"edges.gif"}, {}, {}, {{1}}), testgif::play(out)), "");
+    ASSERT_EQ(out.frames.size(), 1u);
+    EXPECT_EQ(out.frames[0].left, 3);
+    EXPECT_EQ(out.frames[0].top, 2);
+    EXPECT_EQ(out.frames[0].width, 7);
+    EXPECT_EQ(out.frames[0].height, 4);
     ASSERT_EQ(run("-s -o plain.gif --fit wide.gif disposing.gif"), 0);
     ASSERT_EQ(run("-s -o all.gif --fit wide.gif '#0-' disposing.gif '#0-'"), 0);
     EXPECT_EQ(testgif::read_file(dir + "/all.gif"), testgif::read_file(dir + "/plain.gif"));
