@@ -168,50 +168,9 @@ struct found_rows {
     box_builder out;
     std::uint64_t drawn_pixels = 0;
 
-    // Rows kept as indices, in place: each index is looked up once, and
-    // its colour numbered as the rows in colour would number it.
-    bool find_indexed() {
-        const rebuilt_picture& p = d->p;
-        const picture_view& v = p.pic;
-        if (!v.indices || p.under || p.undo || rows.x0 < v.area.x0 || rows.x1 > v.area.x1) return false;
-        constexpr std::uint16_t unknown = 0xFFFF, transparent = 0x1FF;
-        std::uint16_t number[256];
-        std::fill_n(number, 256, unknown);
-        std::int64_t n = rows.x1 - rows.x0, w = v.area.x1 - v.area.x0;
-        std::uint8_t* numbers = plane;
-        for (std::int64_t y = rows.y0; y < rows.y1; ++y) {
-            std::int64_t first = n, last = n;
-            const std::uint8_t* ix = nullptr;
-            if (y >= v.area.y0 && y < v.area.y1) {
-                ix = v.indices + (y - v.area.y0) * w + (rows.x0 - v.area.x0);
-                first = 0;
-                while (first < n && !v.palette[ix[first]]) ++first;
-                while (last > first && !v.palette[ix[last - 1]]) --last;
-            }
-            out.add_run(y, rows.x0 + first, rows.x0 + last);
-            if (numbers) std::fill(numbers, numbers + first, no_colour);
-            for (std::int64_t i = first; i < last; ++i) {
-                std::uint16_t k = number[ix[i]];
-                if (k == unknown) {
-                    std::uint32_t colour = v.palette[ix[i]];
-                    k = number[ix[i]] = colour ? static_cast<std::uint16_t>(colour_id(*ids, colour)) : transparent;
-                }
-                drawn_pixels += k != transparent;
-                if (numbers) numbers[i] = static_cast<std::uint8_t>(k);
-            }
-            if (!numbers) continue;
-            std::fill(numbers + last, numbers + n, no_colour);
-            numbers += n;
-            if (ids->colours.size() >= no_colour) numbers = nullptr;  // too many to keep
-        }
-        if (!numbers) plane = nullptr;
-        return true;
-    }
-
     static void find(void* context) {
         found_rows& f = *static_cast<found_rows*>(context);
         colour_ids_clear(*f.ids);
-        if (f.find_indexed()) return;
         std::int64_t n = f.rows.x1 - f.rows.x0;
         std::uint8_t* numbers = f.plane;
         f.d->each_row(f.rows, [&](std::int64_t y, const std::uint32_t* px) {
