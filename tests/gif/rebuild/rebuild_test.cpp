@@ -3,8 +3,13 @@
 // keeps a byte a pixel while one table colours its frames, and
 // the writer of pictures, whose frames, played by the test player over
 // giflib's decoding, show exactly the picture, drawn over what the output
-// showed before.
+// showed before; and the side thread, which works beside the thread that
+// gives it a task.
 #include <gtest/gtest.h>
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 #include <memory>
 
@@ -17,6 +22,7 @@
 #include "gif/rebuild/index_plane.h"
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/row_coding.h"
+#include "gif/rebuild/side_thread.h"
 #include "gif_decode.h"
 #include "gif_play.h"
 #include "gif_writer.h"
@@ -239,5 +245,35 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         EXPECT_LE(last.width * last.height, 15 * 10);  // only the corner that differs
     }
 }
+
+#ifdef __linux__
+// Where there are two processors or more, the side thread runs its task on
+// another than the one of the thread that gives it: sleeping there while it
+// waits, that thread would otherwise often have its task run in its place.
+TEST(side_thread, works_beside_the_thread_that_gives_it_a_task) {
+    cpu_set_t allowed;
+    ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof allowed, &allowed), 0);
+    if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "a single processor";
+    struct restore {
+        cpu_set_t& to;
+        ~restore() { pthread_setaffinity_np(pthread_self(), sizeof to, &to); }
+    } restored{allowed};
+    side_thread side;
+    side.prepare();  // made where the run may use every processor
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (!CPU_ISSET(cpu, &allowed)) continue;
+        cpu_set_t here;
+        CPU_ZERO(&here);
+        CPU_SET(cpu, &here);
+        if (pthread_setaffinity_np(pthread_self(), sizeof here, &here) != 0) GTEST_SKIP() << "processors cannot be chosen";
+        for (int round = 0; round < 20; ++round) {
+            int ran_on = -1;
+            ASSERT_TRUE(side.start([](void* on) { *static_cast<int*>(on) = sched_getcpu(); }, &ran_on));
+            side.wait();
+            ASSERT_NE(ran_on, cpu) << "round " << round;
+        }
+    }
+}
+#endif
 
 }  // namespace
