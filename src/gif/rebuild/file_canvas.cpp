@@ -58,8 +58,6 @@ void hold_exactly(file_canvas& c, const box& b) {
 
 constexpr int most_spare_moves = 8;  // each rewrites the canvas
 
-bool in_set(const std::uint64_t* set, unsigned i) { return set[i >> 6] >> (i & 63) & 1; }
-
 }  // namespace
 
 void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours) {
@@ -79,9 +77,9 @@ void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours) {
 void file_canvas_will_draw(file_canvas& c, const std::uint64_t* set) {
     if (!c.indexed) return;
     for (int w = 0; w < 4; ++w) c.drawn_set[w] |= set[w];
-    if (!in_set(set, c.spare)) return;
+    if (!index_in_set(set, c.spare)) return;
     int spare = 255;
-    while (spare >= 0 && in_set(c.drawn_set, static_cast<unsigned>(spare))) --spare;
+    while (spare >= 0 && index_in_set(c.drawn_set, static_cast<unsigned>(spare))) --spare;
     if (spare < 0 || ++c.spare_moves > most_spare_moves) return file_canvas_to_colours(c);
     const box& b = c.spare_at;
     for (std::int64_t y = b.y0; y < b.y1; ++y)

@@ -60,6 +60,9 @@ inline std::size_t pixel_index(const file_canvas& c, std::int64_t x, std::int64_
 inline std::uint32_t* pixel_ref(file_canvas& c, std::int64_t x, std::int64_t y) { return &c.pixels[pixel_index(c, x, y)]; }
 inline std::uint8_t* index_ref(file_canvas& c, std::int64_t x, std::int64_t y) { return &c.indices[pixel_index(c, x, y)]; }
 
+// Whether index i is in a set of indices, a bit each.
+inline bool index_in_set(const std::uint64_t* set, unsigned i) { return set[i >> 6] >> (i & 63) & 1; }
+
 // A frame with these 256 colours is about to be drawn: the canvas keeps
 // indices where it can go on doing so, and turns into colours otherwise.
 void file_canvas_take_colours(file_canvas& c, const std::uint32_t* colours);

@@ -65,9 +65,12 @@ __attribute__((target("avx2"))) void replace_avx2(std::uint8_t* row, std::int64_
     replace_each(row + k, n - k, from, to);
 }
 
-bool cpu_has_avx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+bool has_avx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
 }
 #endif
 
@@ -76,8 +79,7 @@ bool cpu_has_avx2() {
 void paint_row(std::uint32_t* out, const std::uint8_t* in, std::int64_t n, const std::uint32_t* colours,
                std::uint32_t transparent) {
 #ifdef REELJOIN_PAINT_AVX2
-    static const bool has_avx2 = cpu_has_avx2();
-    if (has_avx2) return paint_avx2(out, in, n, colours, transparent);
+    if (has_avx2()) return paint_avx2(out, in, n, colours, transparent);
 #endif
     paint_each(out, in, n, colours, transparent);
 }
@@ -88,16 +90,14 @@ void paint_index_row(std::uint8_t* out, const std::uint8_t* in, std::int64_t n, 
         return;
     }
 #ifdef REELJOIN_PAINT_AVX2
-    static const bool has_avx2 = cpu_has_avx2();
-    if (has_avx2) return paint_index_avx2(out, in, n, transparent);
+    if (has_avx2()) return paint_index_avx2(out, in, n, transparent);
 #endif
     paint_index_each(out, in, n, transparent);
 }
 
 void replace_index_row(std::uint8_t* row, std::int64_t n, std::uint8_t from, std::uint8_t to) {
 #ifdef REELJOIN_PAINT_AVX2
-    static const bool has_avx2 = cpu_has_avx2();
-    if (has_avx2) return replace_avx2(row, n, from, to);
+    if (has_avx2()) return replace_avx2(row, n, from, to);
 #endif
     replace_each(row, n, from, to);
 }

@@ -237,8 +237,6 @@ drawn_part find_drawn(const rebuild_tools& t, const drawing& d) {
 // then looked up.
 bool numbers_indices(const rebuilt_picture& p) { return p.pic.indices && p.pic.drawn && !p.under && !p.undo; }
 
-bool index_drawn(const std::uint64_t* set, unsigned i) { return set[i >> 6] >> (i & 63) & 1; }
-
 // What a picture of indices draws: the box of its pixels of indices
 // frames have drawn, their colours numbered in the order of the indices,
 // and whether any pixel within the box is transparent. Nothing
@@ -248,7 +246,7 @@ drawn_part find_drawn_indices(const rebuilt_picture& p) {
     drawn_part r;
     bool drawn[256];
     for (unsigned i = 0; i < 256; ++i) {
-        drawn[i] = index_drawn(v.drawn, i);
+        drawn[i] = index_in_set(v.drawn, i);
         r.number_of[i] = static_cast<std::uint8_t>(r.g.colours);
         if (drawn[i]) r.colours[r.g.colours++] = v.palette[i];
     }
