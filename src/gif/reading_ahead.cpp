@@ -13,7 +13,7 @@ struct ahead_job {
     next_input file;                // the file it reads
     join_settings settings;         // the run's, and its saved colours, given by the run's thread
     saved_colours saved;
-    std::unique_ptr<rebuild_state> lent;
+    rebuild_ptr lent;
     std::vector<std::uint8_t> stray;  // where the job's run would write: nothing may go there
     bool running = false;           // the second thread reads it, or has read it
     bool ready = false;             // a picture waits in the spool, and the pass can go on
@@ -33,7 +33,7 @@ ahead_slot::ahead_slot() = default;
 ahead_slot::~ahead_slot() {
     if (!job) return;
     job->worker.wait();
-    for (std::unique_ptr<rebuild_state>* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
+    for (rebuild_ptr* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
         if (lent && *lent) spool_done((*lent)->spool);
 }
 
@@ -194,7 +194,7 @@ void take_back(join_run& r, ahead_job& j) {
     if (!j.running) return;
     j.worker.wait();
     j.running = false;
-    std::unique_ptr<rebuild_state>& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
+    rebuild_ptr& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);
     if (lent) spool_done(lent->spool);
     lent.reset();

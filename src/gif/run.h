@@ -26,6 +26,7 @@
 #include "gif/rebuild/frame_paint.h"
 #include "gif/rebuild/index_plane.h"
 #include "gif/rebuild/painting_behind.h"
+#include "gif/rebuild/rebuild_room.h"
 #include "gif/rebuild/side_thread.h"
 #include "gif/stream.h"
 
@@ -39,8 +40,10 @@ struct saved_colours {
 
 // What a join that takes only some frames of a file works in: the file's
 // canvas, the painter that draws frames on it, what writes pictures, and
-// where the pictures of a backward range wait.
+// where the pictures of a backward range wait. Made for a large screen, it
+// sits at the start of a block whose rest is room for its buffers.
 struct rebuild_state {
+    rebuild_room room;  // first: the buffers below may take it
     file_canvas canvas;
     frame_painter painter;
     painting_behind behind;  // before the side thread, which may paint with it until it ends
@@ -48,7 +51,7 @@ struct rebuild_state {
     lzw_encoder encoder;
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread
-    std::vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
+    room_vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
     colour_ids ids;
     colour_ids second_ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first
@@ -58,6 +61,17 @@ struct rebuild_state {
     static void* operator new(std::size_t n) { return resident_new(n); }  // zeroed whole as it is made
     static void operator delete(void* p) { ::operator delete(p); }
 };
+
+// Ends a rebuild state, and the block it sits in.
+struct rebuild_state_end {
+    void operator()(rebuild_state* b) const;
+};
+using rebuild_ptr = std::unique_ptr<rebuild_state, rebuild_state_end>;
+
+// A rebuild state for files of screen_pixels pixels (0: not known): one
+// that fits in a block, but for a small screen, where the block would cost
+// more memory than it saves time, gets one.
+rebuild_ptr make_rebuild_state(std::uint64_t screen_pixels);
 
 // The input the run reads after the one it reads now, where it is known:
 // a file read ahead must be the one read next, with these frames and role.
@@ -96,7 +110,7 @@ struct join_run {
     saved_colours saved;
     chosen_table table;
     canvas_state canvas;
-    std::unique_ptr<rebuild_state> rebuilding;  // made for the first frame rebuilt or cut
+    rebuild_ptr rebuilding;  // made for the first frame rebuilt or cut
     next_input next;
     ahead_slot ahead;  // last: what it works in is the run's, or was lent by it
 
@@ -104,8 +118,9 @@ struct join_run {
     static void operator delete(void* p) { ::operator delete(p); }
 
     image_data_io io() { return {in, out, window}; }
-    rebuild_state& rebuild() {
-        if (!rebuilding) rebuilding = std::make_unique<rebuild_state>();
+    // The rebuild state, made for files of screen_pixels pixels where there is none.
+    rebuild_state& rebuild(std::uint64_t screen_pixels = 0) {
+        if (!rebuilding) rebuilding = make_rebuild_state(screen_pixels);
         return *rebuilding;
     }
 };

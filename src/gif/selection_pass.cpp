@@ -151,7 +151,7 @@ void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect
 }  // namespace
 
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all) {
-    file_canvas_open(r.rebuild().canvas, screen.width, screen.height);
+    file_canvas_open(r.rebuild(static_cast<std::uint64_t>(screen.width) * screen.height).canvas, screen.width, screen.height);
     r.rebuild().side.prepare();  // ready before a frame needs it
     redraw_all = redraw_all && !s.written.empty();  // earlier passes may have drawn nothing
     s.left_offset = screen.left_offset;

@@ -254,7 +254,17 @@ TEST_F(playback, selections_play_the_pictures_of_their_frames) {
     every.gce(control(6, 1, 5)).image(at(picture(5, 5, 8, 94), 12, 2));
     files["every_index.gif"] = every.trailer().data();
     testgif::write_file(dir + "/every_index.gif", files["every_index.gif"]);
+    // A screen large enough for the rebuild's state and canvas to share a
+    // block of memory, lent to the file read ahead.
+    gif_builder large;
+    large.header(640, 480, testgif::palette(256, 74));
+    large.gce(control(3)).image(picture(640, 480, 256, 75));
+    large.gce(control(4, 1, 5)).image(picture(640, 480, 256, 76));
+    large.gce(control(5)).image(at(picture(30, 20, 256, 77), 7, 9));
+    files["large.gif"] = large.trailer().data();
+    testgif::write_file(dir + "/large.gif", files["large.gif"]);
     const selection_case cases[] = {
+        {"large_screens", "--keep-delays large.gif '#1-' large.gif '#1-'", {"large.gif", "large.gif"}, {{1, 2}, {1, 2}}},
         {"every_index", "--keep-delays every_index.gif '#1' '#2' '#3' '#4' '#-1-0'", {"every_index.gif"},
          {{1, 2, 3, 4, 4, 3, 2, 1, 0}}},
         {"every_index_ahead", "--keep-delays every_index.gif '#0' every_index.gif '#2-'",

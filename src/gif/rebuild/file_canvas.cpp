@@ -24,22 +24,22 @@ bool affordable(const file_canvas& c, const box& b) {
 
 // Makes room for n pixels, its pages faulted in with one call where the
 // system can: one fault at a time costs twice as much.
-template <typename T>
-void reserve_pixels(std::vector<T>& pixels, std::size_t n) {
+template <typename V>
+void reserve_pixels(V& pixels, std::size_t n) {
     if (n <= pixels.capacity()) return;
     pixels.reserve(n);
-    fault_in(pixels.data(), n * sizeof(T));
+    fault_in(pixels.data(), n * sizeof(typename V::value_type));
 }
 
 // Makes `pixels`, held over `held`, hold `b` instead; new pixels are `blank`.
-template <typename T>
-void hold_in(std::vector<T>& pixels, const box& held, const box& b, T blank) {
+template <typename V>
+void hold_in(V& pixels, const box& held, const box& b, typename V::value_type blank) {
     if (held.empty()) {  // the first pixels: in the memory the last file's canvas had, where it is enough
         reserve_pixels(pixels, area(b));
         pixels.assign(area(b), blank);
         return;
     }
-    std::vector<T> grown(area(b), blank);
+    V grown(area(b), blank, pixels.get_allocator());
     std::int64_t w = b.x1 - b.x0;
     for (std::int64_t y = held.y0; y < held.y1; ++y)
         std::copy_n(pixels.begin() + (y - held.y0) * (held.x1 - held.x0), held.x1 - held.x0,
@@ -100,12 +100,12 @@ void file_canvas_to_colours(file_canvas& c) {
     reserve_pixels(c.pixels, n);
     c.pixels.resize(n);
     colours_of(c.indices.data(), n, c.palette, c.pixels.data());
-    std::vector<std::uint8_t>().swap(c.indices);  // never both at once for long
+    decltype(c.indices)(c.indices.get_allocator()).swap(c.indices);  // never both at once for long
 }
 
 void file_canvas_open(file_canvas& c, int width, int height) {
-    std::vector<std::uint32_t> memory;
-    std::vector<std::uint8_t> index_memory;
+    decltype(c.pixels) memory;
+    decltype(c.indices) index_memory;
     memory.swap(c.pixels);
     index_memory.swap(c.indices);
     c = file_canvas{};

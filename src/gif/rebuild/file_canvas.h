@@ -17,6 +17,7 @@
 
 #include "gif/canvas.h"
 #include "gif/rebuild/canvas_journal.h"
+#include "gif/rebuild/rebuild_room.h"
 
 // A pixel is 0 where the screen is transparent, else 0xFF000000 | r<<16 | g<<8 | b.
 constexpr std::uint32_t opaque_pixel = 0xFF000000u;
@@ -24,9 +25,9 @@ constexpr std::uint32_t opaque_pixel = 0xFF000000u;
 struct file_canvas {
     int width = 0, height = 0;        // the file's screen
     box held;                         // the part of it whose pixels are kept
-    std::vector<std::uint32_t> pixels;  // held's, row by row, in colour
+    room_vector<std::uint32_t> pixels;  // held's, row by row, in colour
     bool indexed = false;               // held's are kept in `indices` instead
-    std::vector<std::uint8_t> indices;
+    room_vector<std::uint8_t> indices;
     std::uint32_t table[256];           // the colours the frames take
     std::uint32_t palette[256];         // the colour of each index: the table's, but the spare's is 0
     std::uint8_t spare = 0;             // the index kept for transparent pixels

@@ -16,13 +16,13 @@ struct second_part {
     row_source rows;
     int code_size;
     std::int64_t y0, y1;
-    std::vector<std::uint8_t>& bytes;
+    room_vector<std::uint8_t>& bytes;
     code_sink sink;
     std::exception_ptr failed;
 };
 
 void keep_block(void* context, const std::uint8_t* block, std::size_t n) {
-    auto& bytes = *static_cast<std::vector<std::uint8_t>*>(context);
+    auto& bytes = *static_cast<room_vector<std::uint8_t>*>(context);
     bytes.insert(bytes.end(), block + 1, block + n);  // without its length byte
 }
 

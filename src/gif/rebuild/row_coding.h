@@ -11,6 +11,7 @@
 
 #include "gif/lzw/code_sink.h"
 #include "gif/lzw/lzw_encoder.h"
+#include "gif/rebuild/rebuild_room.h"
 #include "gif/rebuild/side_thread.h"
 
 // Gives rows y0 to y1 of the frame (counted from its top) to an encoder,
@@ -30,7 +31,7 @@ struct row_coders {
     lzw_encoder& first;
     lzw_encoder& second;
     side_thread& side;
-    std::vector<std::uint8_t>& second_codes;
+    room_vector<std::uint8_t>& second_codes;
 };
 
 // Codes the frame's rows into `out` and finishes its last sub-block (not

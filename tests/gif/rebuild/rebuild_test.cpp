@@ -1,6 +1,7 @@
 // The pieces that rebuild frames: the file's canvas, which grows only as
 // far as its budget lets, puts back what a restoring frame covered and
-// keeps a byte a pixel while one table colours its frames, and
+// keeps a byte a pixel while one table colours its frames, alone or in
+// the block of a rebuild state made for a large screen; and
 // the writer of pictures, whose frames, played by the test player over
 // giflib's decoding, show exactly the picture, drawn over what the output
 // showed before; and the side thread, which works beside the thread that
@@ -23,6 +24,7 @@
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/row_coding.h"
 #include "gif/rebuild/side_thread.h"
+#include "gif/run.h"
 #include "gif_decode.h"
 #include "gif_play.h"
 #include "gif_writer.h"
@@ -103,29 +105,43 @@ void paint_frame_of(frame_painter& p, file_canvas& c, const bytes& table, int x,
 }
 
 // While the frames take one table, the canvas keeps a byte a pixel and
-// shows their colours; a frame of another table turns it into colours.
+// shows their colours; a frame of another table turns it into colours. A
+// canvas of a rebuild state made for a large screen does the same in the
+// room of its block, where the system can make one.
 TEST(file_canvas, keeps_one_tables_indices_until_another_comes) {
-    auto c = std::make_unique<file_canvas>();
-    auto p = std::make_unique<frame_painter>();
+    rebuild_ptr state = make_rebuild_state(std::uint64_t{1} << 19);
+    EXPECT_EQ(make_rebuild_state(100 * 100)->room.at, nullptr);  // a small screen's needs no block
     bytes table = testgif::palette(256, 5), other = testgif::palette(256, 6);
     auto colour = [](const bytes& t, int i) {
         return opaque_pixel | std::uint32_t{t[3 * i]} << 16 | std::uint32_t{t[3 * i + 1]} << 8 | t[3 * i + 2];
     };
-    file_canvas_open(*c, 40, 30);
-    paint_frame_of(*p, *c, table, 0, 0, 40, 20, 255, 7);  // 7 is left transparent
-    paint_frame_of(*p, *c, table, 10, 10, 30, 20, 254);   // grows the canvas
-    ASSERT_TRUE(c->indexed);
-    EXPECT_EQ(c->indices.size(), 40u * 30u);
-    EXPECT_EQ(c->pixels.capacity(), 0u);
-    EXPECT_EQ(view_pixel(view_of(*c), 7, 0), 0u);
-    EXPECT_EQ(view_pixel(view_of(*c), 5, 5), colour(table, 255));
-    EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);  // held, never drawn
-    EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
-    paint_frame_of(*p, *c, other, 0, 25, 4, 1, 3);
-    ASSERT_FALSE(c->indexed);
-    EXPECT_EQ(view_pixel(view_of(*c), 2, 25), colour(other, 2));
-    EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);
-    EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
+    auto alone = std::make_unique<file_canvas>();
+    for (file_canvas* c : {alone.get(), &state->canvas}) {
+        bool roomy = c == &state->canvas && state->room.at;
+        SCOPED_TRACE(roomy ? "in a block" : "alone");
+        auto p = std::make_unique<frame_painter>();
+        file_canvas_open(*c, 40, 30);
+        paint_frame_of(*p, *c, table, 0, 0, 40, 20, 255, 7);  // 7 is left transparent
+        paint_frame_of(*p, *c, table, 10, 10, 30, 20, 254);   // grows the canvas
+        ASSERT_TRUE(c->indexed);
+        EXPECT_EQ(c->indices.size(), 40u * 30u);
+        EXPECT_EQ(c->pixels.capacity(), 0u);
+        EXPECT_EQ(in_room(&state->room, c->indices.data()), roomy);
+        EXPECT_EQ(view_pixel(view_of(*c), 7, 0), 0u);
+        EXPECT_EQ(view_pixel(view_of(*c), 5, 5), colour(table, 255));
+        EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);  // held, never drawn
+        EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
+        paint_frame_of(*p, *c, other, 0, 25, 4, 1, 3);
+        ASSERT_FALSE(c->indexed);
+        EXPECT_EQ(in_room(&state->room, c->pixels.data()), roomy);
+        EXPECT_EQ(view_pixel(view_of(*c), 2, 25), colour(other, 2));
+        EXPECT_EQ(view_pixel(view_of(*c), 5, 25), 0u);
+        EXPECT_EQ(view_pixel(view_of(*c), 20, 25), colour(table, 254));
+    }
+    // What no longer fits the room is made as any other.
+    room_vector<std::uint8_t> large{room_allocator<std::uint8_t>(&state->room)};
+    large.assign(rebuild_block_size, 1);
+    EXPECT_FALSE(in_room(&state->room, large.data()));
 }
 
 // Cleared pixels stay transparent when the index kept for them moves: an
@@ -164,7 +180,7 @@ struct writer {
     std::unique_ptr<lzw_encoder> encoder = std::make_unique<lzw_encoder>();
     std::unique_ptr<lzw_encoder> second = std::make_unique<lzw_encoder>();
     side_thread side;
-    std::vector<std::uint8_t> second_codes;
+    room_vector<std::uint8_t> second_codes;
     std::unique_ptr<colour_ids> ids = std::make_unique<colour_ids>(), second_ids = std::make_unique<colour_ids>();
     index_plane plane;
     canvas_state canvas;
