@@ -192,7 +192,7 @@ namespace {
 // Waits for the job and takes back what was lent.
 void take_back(join_run& r, ahead_job& j) {
     if (!j.running) return;
-    j.worker.wait();
+    j.worker.wait_awake(std::chrono::microseconds(3000));
     j.running = false;
     rebuild_ptr& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);

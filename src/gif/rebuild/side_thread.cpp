@@ -5,6 +5,8 @@
 #include <sched.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -16,6 +18,7 @@ struct side_thread_state {
     std::mutex m;
     std::condition_variable changed;
     void (*task)(void*) = nullptr;  // the task to run, until it is done
+    std::atomic<bool> busy{false};  // the same, for a waiter that does not sleep
     void* context = nullptr;
     bool ending = false;
     bool running = false;  // the thread was made
@@ -56,6 +59,7 @@ void serve(side_thread_state& s) {
         s.task(s.context);
         lock.lock();
         s.task = nullptr;
+        s.busy.store(false, std::memory_order_release);
         s.changed.notify_all();
     }
 }
@@ -112,12 +116,20 @@ bool side_thread::start(void (*task)(void*), void* context) {
         std::lock_guard<std::mutex> lock(state_->m);
         state_->task = task;
         state_->context = context;
+        state_->busy.store(true, std::memory_order_relaxed);
     }
     state_->changed.notify_all();
 #ifdef REELJOIN_TASKS_IN_TURN
     wait();  // the fuzz build: the same code never runs in two threads at once
 #endif
     return true;
+}
+
+void side_thread::wait_awake(std::chrono::microseconds most) {
+    if (!state_ || !state_->running) return;
+    for (auto until = std::chrono::steady_clock::now() + most; std::chrono::steady_clock::now() < until; sched_yield())
+        if (!state_->busy.load(std::memory_order_acquire)) return;
+    wait();
 }
 
 void side_thread::wait() {
@@ -135,5 +147,6 @@ side_thread::~side_thread() = default;
 void side_thread::prepare() {}
 bool side_thread::start(void (*)(void*), void*) { return false; }
 void side_thread::wait() {}
+void side_thread::wait_awake(std::chrono::microseconds) {}
 
 #endif

@@ -6,6 +6,7 @@
 // them, or none left), start says so and the caller does the task itself.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 struct side_thread_state;
@@ -23,6 +24,10 @@ public:
     bool start(void (*task)(void*), void* context);
     // Returns once the task started last is done.
     void wait();
+    // The same, looking for its end without sleeping for up to `most`:
+    // a thread woken from sleep may go on only a good while after its task
+    // ends (on a virtual machine its processor must be woken first).
+    void wait_awake(std::chrono::microseconds most);
 
 private:
     std::unique_ptr<side_thread_state> state_;

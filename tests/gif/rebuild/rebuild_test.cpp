@@ -12,7 +12,9 @@
 #include <sched.h>
 #endif
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "gif/canvas.h"
 #include "gif/layout.h"
@@ -291,5 +293,25 @@ TEST(side_thread, works_beside_the_thread_that_gives_it_a_task) {
     }
 }
 #endif
+
+// Waiting awake, the caller sees the task's work once it returns, whether
+// the task ends within the time it looks for its end or only after.
+TEST(side_thread, waiting_awake_returns_once_the_task_is_done) {
+    side_thread side;
+    for (int ms : {0, 20}) {
+        struct task {
+            int ms;
+            int done = 0;  // written by the task alone
+        } t{ms, 0};
+        bool beside = side.start([](void* c) {
+            auto& t = *static_cast<task*>(c);
+            std::this_thread::sleep_for(std::chrono::milliseconds(t.ms));
+            t.done = 1;
+        }, &t);
+        if (!beside) GTEST_SKIP() << "no second thread here";
+        side.wait_awake(std::chrono::microseconds(1000));
+        EXPECT_EQ(t.done, 1) << ms;
+    }
+}
 
 }  // namespace
