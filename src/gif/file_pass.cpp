@@ -123,7 +123,9 @@ void block_loop(join_run& r, int role, const screen_info& screen, pass_state* pa
     bool lend = ahead_wanted(r);
     if (lend && pass && !pass_release(*pass)) ahead_prepare(r);  // it starts later
     do {
-        if (lend && (!pass || pass_release(*pass))) {
+        // Once the pass only copies, its frames go as the plain join's do.
+        bool released = pass && pass_release(*pass);
+        if (lend && (!pass || released)) {
             ahead_start(r);
             lend = false;
         }
