@@ -52,6 +52,7 @@ struct rebuild_state {
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread
     room_vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
+    bool code_alone = false;  // pictures are coded on one thread: the other has long to copy
     colour_ids ids;
     colour_ids second_ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first

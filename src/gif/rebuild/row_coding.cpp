@@ -69,7 +69,7 @@ void code_rows(const row_coders& c, code_sink& out, int code_size, std::int64_t 
     // writes cost nothing, and the codes are never copied as it grows.
     std::uint64_t pixels = static_cast<std::uint64_t>(width * (height - cut));
     s.bytes.reserve(static_cast<std::size_t>(pixels + pixels / 2 + 64));
-    bool beside = c.side.start(code_second, &s);
+    bool beside = !c.alone && c.side.start(code_second, &s);
     {
         waiting w{beside ? &c.side : nullptr};
         rows.code(rows.context, 0, cut, c.first);

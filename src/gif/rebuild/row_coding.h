@@ -32,6 +32,7 @@ struct row_coders {
     lzw_encoder& second;
     side_thread& side;
     room_vector<std::uint8_t>& second_codes;
+    bool alone = false;  // both parts on the caller's thread, one after the other
 };
 
 // Codes the frame's rows into `out` and finishes its last sub-block (not
