@@ -13,9 +13,9 @@ constexpr std::size_t slot_mask = lzw_hash_slots - 1;
 // The table knows an entry by its mix, the entry times an odd number
 // modulo 4096: one to one, so a string is still its prefix's mix and its
 // index, and consecutive entries lie far apart. A string's slot is its
-// prefix's mix and its index's spread together, so one lookup leads to
-// the next with little work between; only a code written out is turned
-// back from its mix.
+// prefix's mix (12 bits) with its index's spread (13 bits) laid over it:
+// one lookup leads to the next through a mask and an exclusive or, and
+// only a code written out is turned back from its mix.
 constexpr std::uint32_t mix_factor = 2531, unmix_factor = 971;  // 2531 * 971 = 1 modulo 4096
 static_assert(mix_factor * unmix_factor % lzw_table_size == 1, "unmixing undoes mixing");
 std::uint32_t mix_of(std::uint32_t code) { return code * mix_factor & entry_mask; }
@@ -78,7 +78,7 @@ void encoder_take(lzw_encoder& e, const std::uint8_t* indices, std::size_t n) {
     int width = e.width;
     for (; i < n; ++i) {
         std::uint32_t index = indices[i], key = mix << 8 | index;
-        std::size_t at = ((mix << 1) ^ spread_of(index)) & slot_mask;
+        std::size_t at = mix ^ spread_of(index);  // below lzw_hash_slots
         std::uint32_t s = slots[at];
         while (s != 0 && s >> entry_bits != key) s = slots[at = (at + 1) & slot_mask];
         if (s != 0) {  // the string goes on
