@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gif/rebuild/offered_task.h"
 #include "gif/rebuild/reverse_spool.h"
 #include "gif/selection_plan.h"
 #include "gif/stream.h"
@@ -24,7 +25,7 @@ struct ahead_job {
     block_place at;
     int delay = 0;                  // the picture's
     std::uint64_t resume_at = 0;    // where the file's pass goes on
-    std::uint64_t run_busy = 0;     // bytes the run's thread has yet to copy of the file before
+    offered_task offer;             // the picture's second part, for the run's thread while it waits
     side_thread worker;             // last: it ends before what it works in
 };
 
@@ -39,10 +40,6 @@ ahead_slot::~ahead_slot() {
 }
 
 namespace {
-
-// Bytes the run copies in the time one thread codes a picture's pixel,
-// with room to spare: about 2 GB/s against 150 million pixels a second.
-constexpr std::uint64_t copied_while_coded = 32;
 
 void note_said(void* context, const char*) { static_cast<ahead_job*>(context)->said = true; }
 
@@ -78,10 +75,10 @@ bool read_to_first_picture(ahead_job& j) {
     j.pass.last_pass = plan.next_range >= plan.ranges.size();
     pass_begin(a, j.pass, j.screen, false);
     j.pass.ahead = true;
-    // Where the run's thread copies for longer than coding the picture on
-    // one thread takes, its second part would only take the processor the
-    // copying needs.
-    a.rebuild().code_alone = j.run_busy > copied_while_coded * static_cast<std::uint64_t>(j.screen.width) * j.screen.height;
+    // The picture's second part is not coded beside, where it would take
+    // the processor the run's copying needs: this thread codes it after the
+    // first, unless the run's thread, done and waiting, takes it first.
+    a.rebuild().offer = &j.offer;
     j.at = block_place{};
     output_stream& spool = a.rebuild().spool;
     const std::uint64_t out_at = output_position(a.out);
@@ -127,7 +124,7 @@ void read_ahead(void* context) {
         j.ready = false;
     }
     if (!j.run) return;  // nothing was read: what was lent is still in the job
-    if (j.run->rebuilding) j.run->rebuilding->code_alone = false;
+    if (j.run->rebuilding) j.run->rebuilding->offer = nullptr;
     if (!j.ready) {
         try {
             pass_end(*j.run, j.pass);  // a frame may still be painted behind
@@ -183,9 +180,6 @@ void ahead_prepare(join_run& r) {
 void ahead_start(join_run& r) {
     if (!r.ahead.job) r.ahead.job = std::make_unique<ahead_job>();
     ahead_job& j = *r.ahead.job;
-    struct stat in;
-    std::int64_t at = input_offset(r.in);
-    j.run_busy = at >= 0 && ::fstat(r.in.fd, &in) == 0 && in.st_size > at ? static_cast<std::uint64_t>(in.st_size - at) : 0;
     j.file = r.next;
     j.settings = r.settings;
     j.saved = r.saved;
@@ -202,10 +196,13 @@ void ahead_start(join_run& r) {
 
 namespace {
 
-// Waits for the job and takes back what was lent.
+void help(void* offer) { static_cast<offered_task*>(offer)->help(); }
+
+// Waits for the job, coding the second part of its picture where it is
+// offered meanwhile, and takes back what was lent.
 void take_back(join_run& r, ahead_job& j) {
     if (!j.running) return;
-    j.worker.wait_awake(std::chrono::microseconds(3000));
+    j.worker.wait_awake(std::chrono::microseconds(3000), help, &j.offer);
     j.running = false;
     rebuild_ptr& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);

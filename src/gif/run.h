@@ -25,6 +25,7 @@
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/frame_paint.h"
 #include "gif/rebuild/index_plane.h"
+#include "gif/rebuild/offered_task.h"
 #include "gif/rebuild/painting_behind.h"
 #include "gif/rebuild/rebuild_room.h"
 #include "gif/rebuild/side_thread.h"
@@ -52,7 +53,7 @@ struct rebuild_state {
     lzw_encoder second_encoder;
     side_thread side;  // codes part of a large frame beside the run's own thread
     room_vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
-    bool code_alone = false;  // pictures are coded on one thread: the other has long to copy
+    offered_task* offer = nullptr;  // set: pictures' second parts are offered there, not coded beside
     colour_ids ids;
     colour_ids second_ids;
     std::unique_ptr<frame_crop> crop;  // a frame cut to its screen, made for the first

@@ -33,7 +33,7 @@ box on_output(const pass_state& s, const box& b) {
 
 rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
     rebuild_state& b = r.rebuild();
-    return {r.canvas, r.out, {b.encoder, b.second_encoder, b.side, b.second_codes, b.code_alone}, b.ids, b.second_ids, b.plane, spool};
+    return {r.canvas, r.out, {b.encoder, b.second_encoder, b.side, b.second_codes, b.offer}, b.ids, b.second_ids, b.plane, spool};
 }
 
 paint_frame frame_of(const image_head& h, const frame_control& own, const box& rect) {

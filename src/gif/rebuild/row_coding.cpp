@@ -39,12 +39,20 @@ void code_second(void* context) {
     }
 }
 
-// Waits for the side thread however the first part is left.
-struct waiting {
-    side_thread* t;
-    ~waiting() {
-        if (t) t->wait();
+// The second part, coded on another thread: given to the side thread, or
+// offered. It is waited for, or taken back, however the first part is left.
+struct elsewhere {
+    side_thread* side = nullptr;
+    offered_task* offer = nullptr;
+    // Returns once the part is coded elsewhere; false where it is the caller's to code.
+    bool done() {
+        bool coded = side || (offer && !offer->take_back());
+        if (side) side->wait();
+        side = nullptr;
+        offer = nullptr;
+        return coded;
     }
+    ~elsewhere() { done(); }
 };
 
 }  // namespace
@@ -69,13 +77,16 @@ void code_rows(const row_coders& c, code_sink& out, int code_size, std::int64_t 
     // writes cost nothing, and the codes are never copied as it grows.
     std::uint64_t pixels = static_cast<std::uint64_t>(width * (height - cut));
     s.bytes.reserve(static_cast<std::size_t>(pixels + pixels / 2 + 64));
-    bool beside = !c.alone && c.side.start(code_second, &s);
-    {
-        waiting w{beside ? &c.side : nullptr};
-        rows.code(rows.context, 0, cut, c.first);
-        encoder_clear(c.first);
+    elsewhere second;
+    if (c.offer) {
+        c.offer->offer(code_second, &s);
+        second.offer = c.offer;
+    } else if (c.side.start(code_second, &s)) {
+        second.side = &c.side;
     }
-    if (!beside) code_second(&s);
+    rows.code(rows.context, 0, cut, c.first);
+    encoder_clear(c.first);
+    if (!second.done()) code_second(&s);
     if (s.failed) std::rethrow_exception(s.failed);
     out.append(s.bytes.data(), s.bytes.size(), s.sink.acc, s.sink.bits);
     out.finish();

@@ -11,6 +11,7 @@
 
 #include "gif/lzw/code_sink.h"
 #include "gif/lzw/lzw_encoder.h"
+#include "gif/rebuild/offered_task.h"
 #include "gif/rebuild/rebuild_room.h"
 #include "gif/rebuild/side_thread.h"
 
@@ -32,7 +33,10 @@ struct row_coders {
     lzw_encoder& second;
     side_thread& side;
     room_vector<std::uint8_t>& second_codes;
-    bool alone = false;  // both parts on the caller's thread, one after the other
+    // Where set, the second part is offered there, to a thread that would
+    // otherwise wait, rather than given to the side thread; the caller
+    // codes it after the first unless that thread took it.
+    offered_task* offer = nullptr;
 };
 
 // Codes the frame's rows into `out` and finishes its last sub-block (not

@@ -125,10 +125,12 @@ bool side_thread::start(void (*task)(void*), void* context) {
     return true;
 }
 
-void side_thread::wait_awake(std::chrono::microseconds most) {
+void side_thread::wait_awake(std::chrono::microseconds most, void (*meanwhile)(void*), void* context) {
     if (!state_ || !state_->running) return;
-    for (auto until = std::chrono::steady_clock::now() + most; std::chrono::steady_clock::now() < until; sched_yield())
+    for (auto until = std::chrono::steady_clock::now() + most; std::chrono::steady_clock::now() < until; sched_yield()) {
         if (!state_->busy.load(std::memory_order_acquire)) return;
+        if (meanwhile) meanwhile(context);
+    }
     wait();
 }
 
@@ -147,6 +149,6 @@ side_thread::~side_thread() = default;
 void side_thread::prepare() {}
 bool side_thread::start(void (*)(void*), void*) { return false; }
 void side_thread::wait() {}
-void side_thread::wait_awake(std::chrono::microseconds) {}
+void side_thread::wait_awake(std::chrono::microseconds, void (*)(void*), void*) {}
 
 #endif

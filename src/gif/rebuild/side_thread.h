@@ -27,7 +27,8 @@ public:
     // The same, looking for its end without sleeping for up to `most`:
     // a thread woken from sleep may go on only a good while after its task
     // ends (on a virtual machine its processor must be woken first).
-    void wait_awake(std::chrono::microseconds most);
+    // Between looks it calls meanwhile(context), where given.
+    void wait_awake(std::chrono::microseconds most, void (*meanwhile)(void*) = nullptr, void* context = nullptr);
 
 private:
     std::unique_ptr<side_thread_state> state_;

@@ -12,6 +12,7 @@
 #include <sched.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "gif/rebuild/file_canvas.h"
 #include "gif/rebuild/frame_paint.h"
 #include "gif/rebuild/index_plane.h"
+#include "gif/rebuild/offered_task.h"
 #include "gif/rebuild/rebuilt_frame.h"
 #include "gif/rebuild/row_coding.h"
 #include "gif/rebuild/side_thread.h"
@@ -196,8 +198,8 @@ struct writer {
         write_out(*out, head, sizeof head);
         canvas_open(canvas, *out, false, w, h, 6);
     }
-    bool alone = false;  // both parts coded on this thread
-    void write(const rebuilt_picture& p) { write_picture({canvas, *out, {*encoder, *second, side, second_codes, alone}, *ids, *second_ids, plane}, p); }
+    offered_task* offer = nullptr;  // where the second part is offered
+    void write(const rebuilt_picture& p) { write_picture({canvas, *out, {*encoder, *second, side, second_codes, offer}, *ids, *second_ids, plane}, p); }
     testgif::timeline play(testgif::decoded& d) {
         write_out(*out, &layout::trailer, 1);
         close_output(*out);
@@ -253,9 +255,10 @@ TEST(rebuilt_frame, draws_the_picture_over_what_was_shown) {
         out.write(p);
         testgif::decoded d;
         testgif::timeline t = testgif::merge_repeats(out.play(d));
-        if (w * h >= 320 * 200) {  // its parts one after the other on one thread: the same bytes
+        if (w * h >= 320 * 200) {  // its second part offered, taken by no other thread: the same bytes
+            offered_task offer;
             writer one(w, h);
-            one.alone = true;
+            one.offer = &offer;
             for (const picture_view* v : {&a, &b}) {
                 p.pic = *v;
                 p.under = v == &b ? &a : nullptr;
@@ -325,6 +328,39 @@ TEST(side_thread, waiting_awake_returns_once_the_task_is_done) {
         side.wait_awake(std::chrono::microseconds(1000));
         EXPECT_EQ(t.done, 1) << ms;
     }
+}
+
+// A task offered while the caller waits awake is run by the caller; its
+// offerer, taking it back, finds it done. One that no thread helps with
+// is taken back whole.
+TEST(side_thread, waiting_awake_runs_what_is_offered_meanwhile) {
+    struct job {
+        offered_task offer;
+        std::atomic<bool> ran{false};
+        std::thread::id ran_on;
+        bool back = true;
+    } j;
+    side_thread side;
+    bool beside = side.start([](void* c) {
+        auto& j = *static_cast<job*>(c);
+        j.offer.offer([](void* c) {
+            auto& j = *static_cast<job*>(c);
+            j.ran_on = std::this_thread::get_id();
+            j.ran = true;
+        }, &j);
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!j.ran && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        j.back = j.offer.take_back();
+    }, &j);
+    if (!beside) GTEST_SKIP() << "no second thread here";
+    side.wait_awake(std::chrono::seconds(10), [](void* o) { static_cast<offered_task*>(o)->help(); }, &j.offer);
+    EXPECT_FALSE(j.back);
+    EXPECT_EQ(j.ran_on, std::this_thread::get_id());
+
+    offered_task alone;
+    alone.offer([](void*) { ADD_FAILURE() << "run by a helper"; }, nullptr);
+    EXPECT_TRUE(alone.take_back());
+    EXPECT_FALSE(alone.help());
 }
 
 }  // namespace
