@@ -26,7 +26,7 @@ struct ahead_job {
     int delay = 0;                  // the picture's
     std::uint64_t resume_at = 0;    // where the file's pass goes on
     offered_task offer;             // the picture's second part, for the run's thread while it waits
-    side_thread worker;             // last: it ends before what it works in
+    side_thread* worker = nullptr;  // the run's side thread, which reads it
 };
 
 ahead_slot::ahead_slot() = default;
@@ -34,7 +34,7 @@ ahead_slot::ahead_slot() = default;
 // A run that ends with a file read ahead, not yet at its turn, closes its spool.
 ahead_slot::~ahead_slot() {
     if (!job) return;
-    job->worker.wait();
+    if (job->worker) job->worker->wait();
     for (rebuild_ptr* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
         if (lent && *lent) spool_done((*lent)->spool);
 }
@@ -164,6 +164,9 @@ void make_run(void* context) {
     ahead_job& j = *static_cast<ahead_job*>(context);
     j.run = std::make_unique<join_run>();
     output_to_memory(j.run->out, j.stray);
+    // It runs on the run's side thread: what it would give a thread of
+    // its own, it does itself.
+    j.run->side.decline();
 }
 
 }  // namespace
@@ -172,9 +175,10 @@ void ahead_prepare(join_run& r) {
     std::unique_ptr<ahead_job>& made = r.ahead.job;
     if (!made) made = std::make_unique<ahead_job>();
     if (made->running) return;
-    made->worker.wait();  // for a run it may be making still: a file read in several passes prepares each time
+    made->worker = &r.side;
+    made->worker->wait();  // for a run it may be making still: a file read in several passes prepares each time
     if (made->run) return;
-    if (!made->worker.start(make_run, made.get())) make_run(made.get());
+    if (!made->worker->start(make_run, made.get())) make_run(made.get());
 }
 
 void ahead_start(join_run& r) {
@@ -186,8 +190,9 @@ void ahead_start(join_run& r) {
     j.said = false;
     j.ready = false;
     j.lent = std::move(r.rebuilding);
-    j.worker.wait();  // for the run it may be making; else the job makes it
-    if (!j.worker.start(read_ahead, &j)) {
+    j.worker = &r.side;
+    j.worker->wait();  // for the run it may be making; else the job makes it
+    if (!j.worker->start(read_ahead, &j)) {
         r.rebuilding = std::move(j.lent);
         return;
     }
@@ -202,7 +207,7 @@ void help(void* offer) { static_cast<offered_task*>(offer)->help(); }
 // offered meanwhile, and takes back what was lent.
 void take_back(join_run& r, ahead_job& j) {
     if (!j.running) return;
-    j.worker.wait_awake(std::chrono::microseconds(3000), help, &j.offer);
+    j.worker->wait_awake(std::chrono::microseconds(3000), help, &j.offer);
     j.running = false;
     rebuild_ptr& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);

@@ -47,11 +47,10 @@ struct rebuild_state {
     rebuild_room room;  // first: the buffers below may take it
     file_canvas canvas;
     frame_painter painter;
-    painting_behind behind;  // before the side thread, which may paint with it until it ends
+    painting_behind behind;  // the run's side thread may paint with it until that thread ends
     index_plane plane;
     lzw_encoder encoder;
     lzw_encoder second_encoder;
-    side_thread side;  // codes part of a large frame beside the run's own thread
     room_vector<std::uint8_t> second_codes;  // that part's codes, until the first part's are written
     offered_task* offer = nullptr;  // set: pictures' second parts are offered there, not coded beside
     colour_ids ids;
@@ -113,6 +112,10 @@ struct join_run {
     chosen_table table;
     canvas_state canvas;
     rebuild_ptr rebuilding;  // made for the first frame rebuilt or cut
+    // The run's second thread: codes part of a large frame and paints
+    // frames behind beside the run's own, and reads the next file ahead.
+    // It ends before the rebuild state it works in.
+    side_thread side;
     next_input next;
     ahead_slot ahead;  // last: what it works in is the run's, or was lent by it
 

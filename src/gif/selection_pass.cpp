@@ -33,7 +33,7 @@ box on_output(const pass_state& s, const box& b) {
 
 rebuild_tools tools(join_run& r, output_stream* spool = nullptr) {
     rebuild_state& b = r.rebuild();
-    return {r.canvas, r.out, {b.encoder, b.second_encoder, b.side, b.second_codes, b.offer}, b.ids, b.second_ids, b.plane, spool};
+    return {r.canvas, r.out, {b.encoder, b.second_encoder, r.side, b.second_codes, b.offer}, b.ids, b.second_ids, b.plane, spool};
 }
 
 paint_frame frame_of(const image_head& h, const frame_control& own, const box& rect) {
@@ -51,7 +51,7 @@ paint_frame frame_of(const image_head& h, const frame_control& own, const box& r
 void finish_behind(join_run& r, pass_state& s) {
     if (!s.behind) return;
     rebuild_state& b = r.rebuild();
-    behind_wait(b.behind, b.side);
+    behind_wait(b.behind, r.side);
     s.behind = false;
     s.unsynced = joined(s.unsynced, drawn_part(b.canvas, s.behind_rect));
 }
@@ -152,7 +152,7 @@ void write_backward_range(join_run& r, pass_state& s, int delay, const box& rect
 
 void pass_begin(join_run& r, pass_state& s, const screen_info& screen, bool redraw_all) {
     file_canvas_open(r.rebuild(static_cast<std::uint64_t>(screen.width) * screen.height).canvas, screen.width, screen.height);
-    r.rebuild().side.prepare();  // ready before a frame needs it
+    r.side.prepare();  // ready before a frame needs it
     redraw_all = redraw_all && !s.written.empty();  // earlier passes may have drawn nothing
     s.left_offset = screen.left_offset;
     s.top_offset = screen.top_offset;
@@ -248,7 +248,7 @@ int pass_image(join_run& r, pass_state& s, int delay, const frame_control& own, 
         finish_behind(r, s);
         before_drawing(r, s, own, rect, paint, steps_out);
     }
-    if (behind) behind_paint(b.behind, b.side);
+    if (behind) behind_paint(b.behind, r.side);
     if (paint && !behind) paint_end(b.painter);
     if (backwards) {
         if (!range_start) spool_previous(r, s);

@@ -106,6 +106,10 @@ void side_thread::prepare() {
 #endif
 }
 
+void side_thread::decline() {
+    if (!state_) state_ = std::make_unique<side_thread_state>();
+}
+
 bool side_thread::start(void (*task)(void*), void* context) {
     prepare();
     if (!state_->running) return false;
@@ -113,7 +117,8 @@ bool side_thread::start(void (*task)(void*), void* context) {
     keep_apart(*state_);
 #endif
     {
-        std::lock_guard<std::mutex> lock(state_->m);
+        std::unique_lock<std::mutex> lock(state_->m);
+        state_->changed.wait(lock, [&] { return !state_->task; });
         state_->task = task;
         state_->context = context;
         state_->busy.store(true, std::memory_order_relaxed);
@@ -147,6 +152,7 @@ struct side_thread_state {};
 side_thread::side_thread() = default;
 side_thread::~side_thread() = default;
 void side_thread::prepare() {}
+void side_thread::decline() {}
 bool side_thread::start(void (*)(void*), void*) { return false; }
 void side_thread::wait() {}
 void side_thread::wait_awake(std::chrono::microseconds, void (*)(void*), void*) {}

@@ -20,7 +20,11 @@ public:
 
     // Makes the thread now, so that it is ready when the first task comes.
     void prepare();
-    // Runs task(context) in the thread; false where there is none to run it.
+    // Makes no thread, ever: start refuses every task, and callers run
+    // them themselves (for a run that is itself another thread's task).
+    void decline();
+    // Runs task(context) in the thread once the task before is done; false
+    // where there is none to run it.
     bool start(void (*task)(void*), void* context);
     // Returns once the task started last is done.
     void wait();

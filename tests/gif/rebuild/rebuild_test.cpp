@@ -330,6 +330,33 @@ TEST(side_thread, waiting_awake_returns_once_the_task_is_done) {
     }
 }
 
+// A task given while the one before still runs runs after it, not in its
+// place; a thread that declines runs none.
+TEST(side_thread, a_task_given_while_another_runs_runs_after_it) {
+    struct step {
+        std::atomic<int>* count;
+        int ms;
+        int at = 0;  // its place in the order the tasks ran
+    };
+    std::atomic<int> count{0};
+    step first{&count, 20}, second{&count, 0};
+    auto task = [](void* c) {
+        auto& s = *static_cast<step*>(c);
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+        s.at = ++*s.count;
+    };
+    side_thread side;
+    if (!side.start(task, &first)) GTEST_SKIP() << "no second thread here";
+    ASSERT_TRUE(side.start(task, &second));
+    side.wait();
+    EXPECT_EQ(first.at, 1);
+    EXPECT_EQ(second.at, 2);
+
+    side_thread none;
+    none.decline();
+    EXPECT_FALSE(none.start(task, &first));
+}
+
 // A task offered while the caller waits awake is run by the caller; its
 // offerer, taking it back, finds it done. One that no thread helps with
 // is taken back whole.
