@@ -9,8 +9,25 @@
 #include "gif/selection_plan.h"
 #include "gif/stream.h"
 
+static_assert(alignof(join_run) <= 64, "room is taken 64 bytes aligned");
+
+// Ends the job's run: made in a rebuild state's room, it is only ended
+// there, and the room goes with the state.
+struct job_run_end {
+    bool in_room = false;
+    void operator()(join_run* r) const {
+        if (in_room)
+            r->~join_run();
+        else
+            delete r;
+    }
+};
+
 struct ahead_job {
-    std::unique_ptr<join_run> run;  // its own input, buffers and saved colours, and what it was lent
+    std::unique_ptr<join_run, job_run_end> run;  // its own input, buffers and saved colours, and what it was lent
+    void* run_room = nullptr;       // room in a rebuild state's block, taken for the run before it is made
+    rebuild_state* home = nullptr;  // that state: it must outlive the run
+    rebuild_ptr home_kept;          // the same, where the run's thread made another meanwhile
     next_input file;                // the file it reads
     join_settings settings;         // the run's, and its saved colours, given by the run's thread
     saved_colours saved;
@@ -35,8 +52,11 @@ ahead_slot::ahead_slot() = default;
 ahead_slot::~ahead_slot() {
     if (!job) return;
     if (job->worker) job->worker->wait();
-    for (rebuild_ptr* lent : {&job->lent, job->run ? &job->run->rebuilding : nullptr})
-        if (lent && *lent) spool_done((*lent)->spool);
+    rebuild_ptr states[] = {std::move(job->lent), job->run ? std::move(job->run->rebuilding) : nullptr,
+                            std::move(job->home_kept)};
+    for (rebuild_ptr& s : states)
+        if (s) spool_done(s->spool);
+    job.reset();  // its run may lie in one of the states' room: it ends first
 }
 
 namespace {
@@ -158,11 +178,15 @@ bool ahead_wanted(join_run& r) {
 
 namespace {
 
-// The job's run, made on its own thread while the run's is busy with the
-// file before: making it writes all its memory.
+// The job's run, made on the side thread while the run's is busy with the
+// file before: making it writes all its memory, which in the room of a
+// rebuild state's block is already in place.
 void make_run(void* context) {
     ahead_job& j = *static_cast<ahead_job*>(context);
-    j.run = std::make_unique<join_run>();
+    if (j.run_room)
+        j.run = {::new (j.run_room) join_run(), job_run_end{true}};
+    else
+        j.run = {new join_run(), job_run_end{}};
     output_to_memory(j.run->out, j.stray);
     // It runs on the run's side thread: what it would give a thread of
     // its own, it does itself.
@@ -178,6 +202,15 @@ void ahead_prepare(join_run& r) {
     made->worker = &r.side;
     made->worker->wait();  // for a run it may be making still: a file read in several passes prepares each time
     if (made->run) return;
+    // Room for it beside the state's buffers, where the second coder's
+    // codes still fit after it.
+    rebuild_room* room = r.rebuilding ? &r.rebuilding->room : nullptr;
+    const file_canvas* c = r.rebuilding ? &r.rebuilding->canvas : nullptr;
+    std::uint64_t codes = c ? static_cast<std::uint64_t>(c->width) * static_cast<std::uint64_t>(c->height) * 3 / 4 : 0;
+    if (room && room->at && room->size - room->used >= sizeof(join_run) + codes) {
+        made->run_room = room_take(room, sizeof(join_run));
+        made->home = r.rebuilding.get();
+    }
     if (!made->worker->start(make_run, made.get())) make_run(made.get());
 }
 
@@ -212,6 +245,8 @@ void take_back(join_run& r, ahead_job& j) {
     rebuild_ptr& lent = j.run && !j.lent ? j.run->rebuilding : j.lent;
     if (!r.rebuilding) r.rebuilding = std::move(lent);
     if (lent) spool_done(lent->spool);
+    if (lent && lent.get() == j.home)
+        j.home_kept = std::move(lent);  // the job's run lies in its room
     lent.reset();
 }
 
