@@ -202,15 +202,8 @@ void ahead_prepare(join_run& r) {
     made->worker = &r.side;
     made->worker->wait();  // for a run it may be making still: a file read in several passes prepares each time
     if (made->run) return;
-    // Room for it beside the state's buffers, where the second coder's
-    // codes still fit after it.
-    rebuild_room* room = r.rebuilding ? &r.rebuilding->room : nullptr;
-    const file_canvas* c = r.rebuilding ? &r.rebuilding->canvas : nullptr;
-    std::uint64_t codes = c ? static_cast<std::uint64_t>(c->width) * static_cast<std::uint64_t>(c->height) * 3 / 4 : 0;
-    if (room && room->at && room->size - room->used >= sizeof(join_run) + codes) {
-        made->run_room = room_take(room, sizeof(join_run));
-        made->home = r.rebuilding.get();
-    }
+    made->run_room = r.rebuilding ? spare_room(*r.rebuilding, sizeof(join_run)) : nullptr;
+    if (made->run_room) made->home = r.rebuilding.get();
     if (!made->worker->start(make_run, made.get())) make_run(made.get());
 }
 

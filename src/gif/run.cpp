@@ -10,12 +10,14 @@ namespace {
 constexpr std::uint64_t least_block_pixels = std::uint64_t{1} << 18;
 constexpr std::size_t state_bytes = (sizeof(rebuild_state) + 63) / 64 * 64;
 
+// The second coder's codes: at most three quarters of a byte a pixel.
+std::uint64_t most_codes(std::uint64_t pixels) { return pixels * 3 / 4; }
+
 }  // namespace
 
 rebuild_ptr make_rebuild_state(std::uint64_t screen_pixels) {
-    // The canvas's indices and the second coder's codes (at most three
-    // quarters of a byte a pixel) must fit beside the state.
-    bool fits = state_bytes + screen_pixels + screen_pixels * 3 / 4 <= rebuild_block_size;
+    // The canvas's indices and the second coder's codes must fit beside the state.
+    bool fits = state_bytes + screen_pixels + most_codes(screen_pixels) <= rebuild_block_size;
     void* block = screen_pixels >= least_block_pixels && fits ? rebuild_block_new() : nullptr;
     if (!block) return rebuild_ptr(new rebuild_state());
     fault_in(block, state_bytes);
@@ -26,6 +28,12 @@ rebuild_ptr make_rebuild_state(std::uint64_t screen_pixels) {
     b->canvas.indices = room_vector<std::uint8_t>(room_allocator<std::uint8_t>(&b->room));
     b->second_codes = room_vector<std::uint8_t>(room_allocator<std::uint8_t>(&b->room));
     return rebuild_ptr(b);
+}
+
+void* spare_room(rebuild_state& b, std::size_t n) {
+    std::uint64_t pixels = static_cast<std::uint64_t>(b.canvas.width) * static_cast<std::uint64_t>(b.canvas.height);
+    if (!b.room.at || b.room.size - b.room.used < n + most_codes(pixels)) return nullptr;
+    return room_take(&b.room, n);
 }
 
 void rebuild_state_end::operator()(rebuild_state* b) const {

@@ -74,6 +74,10 @@ using rebuild_ptr = std::unique_ptr<rebuild_state, rebuild_state_end>;
 // more memory than it saves time, gets one.
 rebuild_ptr make_rebuild_state(std::uint64_t screen_pixels);
 
+// n bytes of the state's block beside its canvas, where the second coder's
+// codes still fit after them; null where they do not.
+void* spare_room(rebuild_state& b, std::size_t n);
+
 // The input the run reads after the one it reads now, where it is known:
 // a file read ahead must be the one read next, with these frames and role.
 struct next_input {
